@@ -1,0 +1,1 @@
+#include "data/Value.h"
