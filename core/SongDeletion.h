@@ -5,6 +5,10 @@
 
 namespace vaskord {
 
+// The prompts of the two list buttons when the result list has no rows.
+inline constexpr char kPromptEmptyListCannotSelect[] = "歌曲列表为空,不能选择!";
+inline constexpr char kPromptEmptyListCannotDelete[] = "歌曲列表为空,不能删除!";
+
 // Deletes one song file. Refuses (returns false) when the path is missing, is
 // no regular file, cannot be unlinked, or is read-only: a file without write
 // permission for anyone is protected by the operator, even from root.

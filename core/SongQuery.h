@@ -6,6 +6,14 @@
 
 namespace vaskord {
 
+// The prompts of the query checks, in the order they are checked.
+inline constexpr char kPromptNoLibrary[] = "请先选择歌库文件!";
+inline constexpr char kPromptNoSongFolders[] = "请添加歌曲路径!";
+inline constexpr char kPromptEmptyDate[] = "选择了限制日期,日期不能为空!";
+inline constexpr char kPromptEmptySongNo[] = "歌曲编号不能为空!";
+inline constexpr char kPromptEmptySongName[] = "歌曲名称不能为空!";
+inline constexpr char kPromptEmptySinger[] = "歌星姓名不能为空!";
+
 // What the operator set for one candidate query, read off the window or the
 // command line.
 struct QueryInput {
@@ -28,11 +36,11 @@ struct QueryInput {
 
 // The outcome of checking the input and composing the SQL text.
 struct CandidateQueryPlan {
-    QString prompt;                     // non-empty: show it and stop
-    bool songFoldersRebuilt = false;    // the folder list was rebuilt (before any criteria prompt)
-    QStringList songFolders;            // the normalized folders, when rebuilt
-    QString sql;                        // the candidate SQL, when there is no prompt
-    int limit = 0;                      // the result limit, when there is no prompt
+    QString prompt;                   // non-empty: show it and stop
+    bool songFoldersRebuilt = false;  // the folder list was rebuilt (before any criteria prompt)
+    QStringList songFolders;          // the normalized folders, when rebuilt
+    QString sql;                      // the candidate SQL, when there is no prompt
+    int limit = 0;                    // the result limit, when there is no prompt
 };
 
 // Checks library, folders and the ticked criteria in the order the operator
