@@ -1,1 +1,25 @@
 #include "data/Connection.h"
+
+#include "data/MdbTable.h"
+
+namespace vaskord::data {
+
+QString dataSourcePath(const QString& connectionString) {
+    static const QString key = QStringLiteral("Data Source=");
+    const qsizetype at = connectionString.lastIndexOf(key, -1, Qt::CaseInsensitive);
+    return at < 0 ? QString() : connectionString.mid(at + key.size());
+}
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::open() {
+    close();
+    m_database = Database::open(dataSourcePath(m_connectionString));
+}
+
+void Connection::close() {
+    m_database.reset();
+}
+
+}  // namespace vaskord::data

@@ -16,6 +16,10 @@ public:
 
 class Database;  // an open library file, shared by the connection and its queries
 
+// The library path a connection string names: everything after its last
+// "Data Source=" (so a path may hold ";"), or empty when there is none.
+QString dataSourcePath(const QString& connectionString);
+
 // The library connection. Opening reads the file read-only; no byte of it is
 // ever written.
 class Connection {

@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <memory>
 
+#include "core/SongListing.h"
 #include "data/Connection.h"
 #include "data/Value.h"
-#include "core/SongListing.h"
 
 namespace vaskord::data {
 

@@ -10,7 +10,9 @@ namespace vaskord::data {
 // AutoNumber) are qint64; Single, Double, Currency and Numeric are double.
 using Value = std::variant<std::monostate, bool, qint64, double, QString, QDateTime>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 // The text a result list shows for a field: whole numbers plain, other numbers
 // with up to 15 significant digits and the locale's decimal separator, dates in
