@@ -8,7 +8,7 @@ namespace vaskord {
 
 // Whether a song number may name a file inside a song folder. A number with
 // "/" or NUL, or equal to "." or "..", could reach outside the folders and
-// matches no file.
+// matches no file; so does an empty number (".mpg" is a hidden file, no song).
 bool isSafeSongCode(const QString& songCode);
 
 // The song's file in the first folder that holds a regular file

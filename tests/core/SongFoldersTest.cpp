@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "TempTree.h"
+#include "core/SongFolders.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct NormalizeCase {
+    const char* name;
+    QStringList memo;
+    QStringList folders;
+};
+
+// Test names carry the row name; print it instead of the bytes.
+void PrintTo(const NormalizeCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class NormalizeTest : public testing::TestWithParam<NormalizeCase> {};
+
+TEST_P(NormalizeTest, EachLineEndsInOneSeparator) {
+    EXPECT_EQ(vaskord::normalizeSongFolders(GetParam().memo), GetParam().folders);
+}
+
+const NormalizeCase kNormalizeCases[] = {
+    {"RootStaysAsItIs", {u"/"_s}, {u"/"_s}},
+    {"SeparatorAppended", {u"/srv/songs"_s}, {u"/srv/songs/"_s}},
+    {"TrailingSeparatorKept", {u"/srv/songs/"_s}, {u"/srv/songs/"_s}},
+    {"EndsInChineseCharacter", {u"/mnt/歌曲"_s}, {u"/mnt/歌曲/"_s}},
+    // The low half of a surrogate pair is the last UTF-16 unit here.
+    {"EndsInNonBmpCharacter", {u"/mnt/\U0002F02F"_s}, {u"/mnt/\U0002F02F/"_s}},
+    {"MemoOrderKeptAndEmptyLinesSkipped",
+     {u"/b"_s, QString(), u"/a/"_s, u"/c"_s},
+     {u"/b/"_s, u"/a/"_s, u"/c/"_s}},
+    {"EmptyMemo", {}, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, NormalizeTest, testing::ValuesIn(kNormalizeCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+struct AddCase {
+    const char* name;
+    QString folder;
+    bool held;
+    bool appended;
+};
+
+void PrintTo(const AddCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class AddFolderTest : public testing::TestWithParam<AddCase> {};
+
+TEST_P(AddFolderTest, AppendsOnlyWhenNoLineMatchesIgnoringCase) {
+    const QStringList memo = {u"/srv/Songs"_s, u"/mnt/Ärger"_s, u"/mnt/歌曲"_s};
+    const AddCase& c = GetParam();
+    const QStringList after = vaskord::addSongFolder(memo, c.folder);
+    EXPECT_EQ(vaskord::memoHoldsFolder(memo, c.folder), c.held);
+    EXPECT_EQ(after, c.appended ? memo + QStringList{c.folder} : memo);
+}
+
+const AddCase kAddCases[] = {
+    {"SameText", u"/srv/Songs"_s, true, false},
+    {"LowerCase", u"/srv/songs"_s, true, false},
+    {"UpperCase", u"/SRV/SONGS"_s, true, false},
+    {"NonAsciiCaseVariant", u"/mnt/äRGER"_s, true, false},
+    {"ChineseSameText", u"/mnt/歌曲"_s, true, false},
+    {"NewFolder", u"/srv/Songs2"_s, false, true},
+    {"PrefixOfAnotherLine", u"/srv"_s, false, true},
+    // Composed and decomposed letters are different names on Linux.
+    {"DecomposedLetterIsAnotherFolder", u"/mnt/A\u0308rger"_s, false, true},
+    {"NothingChosen", QString(), false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, AddFolderTest, testing::ValuesIn(kAddCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SongFolderBrowseStart, DesktopWhenItExistsElseHome) {
+    TempTree home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path(u"主目录"_s)));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path(u"config"_s)));
+    home.folder(u"主目录"_s);
+
+    EXPECT_EQ(QDir(vaskord::songFolderBrowseStart()), QDir(home.path(u"主目录"_s)));
+    home.folder(u"主目录/Desktop"_s);
+    EXPECT_EQ(QDir(vaskord::songFolderBrowseStart()), QDir(home.path(u"主目录/Desktop"_s)));
+
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+}
+
+}  // namespace
