@@ -3,7 +3,9 @@
 #include <mdbtools.h>
 #include <QLocale>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 #include "data/Errors.h"
@@ -345,17 +347,19 @@ private:
     const Table& m_table;
 };
 
-// Sort keys are worked out once per row while scanning: numbers and dates as
-// doubles, text case-folded into one shared buffer, NULL as a flag.
+// Sort keys are worked out once per row while scanning. A number or date
+// becomes one double that already orders as the key must (NULL lowest,
+// negated when descending); text is case-folded into one shared buffer.
 struct SortKey {
     const Column* column = nullptr;
     bool descending = false;
     bool text = false;
     std::vector<double> numbers;
     std::vector<std::uint32_t> textStart;
-    std::vector<std::uint32_t> textLength;
-    std::vector<std::uint8_t> nulls;
+    std::vector<std::uint32_t> textLength;  // kNullText for NULL
     std::u16string arena;
+
+    static constexpr std::uint32_t kNullText = 0xFFFFFFFF;
 
     void add(RowContext& ctx) {
         Operand operand;
@@ -363,36 +367,70 @@ struct SortKey {
         operand.column = column;
         if (text) {
             const bool present = readText(ctx, operand, ctx.textA);
-            nulls.push_back(present ? 0 : 1);
             textStart.push_back(std::uint32_t(arena.size()));
-            textLength.push_back(present ? std::uint32_t(ctx.textA.size()) : 0);
+            textLength.push_back(present ? std::uint32_t(ctx.textA.size()) : kNullText);
             if (present) {
                 arena += ctx.textA;
             }
             return;
         }
         double number = 0;
-        const bool present = readNumber(ctx, operand, number);
-        nulls.push_back(present ? 0 : 1);
-        numbers.push_back(number);
+        if (!readNumber(ctx, operand, number) || std::isnan(number)) {
+            number = -std::numeric_limits<double>::infinity();
+        }
+        numbers.push_back(descending ? -number : number);
     }
 
     // Ascending order with NULL first; descending reverses all of it.
     int compare(std::uint32_t x, std::uint32_t y) const {
+        if (!text) {
+            return numbers[x] < numbers[y] ? -1 : (numbers[x] > numbers[y] ? 1 : 0);
+        }
+        const bool nullX = textLength[x] == kNullText;
+        const bool nullY = textLength[y] == kNullText;
         int order;
-        if (nulls[x] || nulls[y]) {
-            order = int(nulls[y]) - int(nulls[x]);
-        } else if (text) {
+        if (nullX || nullY) {
+            order = int(nullY) - int(nullX);
+        } else {
             const std::u16string_view a(arena.data() + textStart[x], textLength[x]);
             const std::u16string_view b(arena.data() + textStart[y], textLength[y]);
             const int c = a.compare(b);
             order = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        } else {
-            order = numbers[x] < numbers[y] ? -1 : (numbers[x] > numbers[y] ? 1 : 0);
         }
         return descending ? -order : order;
     }
 };
+
+// Stable sort of the rows by the keys. Each entry carries its first key when
+// that is a number, so most comparisons touch only the entries themselves.
+void sortRows(std::vector<RowLocation>& rows, const std::vector<SortKey>& keys) {
+    struct Entry {
+        double first;
+        std::uint32_t index;
+    };
+    const bool firstIsNumber = !keys.front().text;
+    std::vector<Entry> entries(rows.size());
+    for (std::uint32_t i = 0; i < entries.size(); ++i) {
+        entries[i] = {firstIsNumber ? keys.front().numbers[i] : 0.0, i};
+    }
+    const std::size_t rest = firstIsNumber ? 1 : 0;
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+        if (x.first != y.first) {
+            return x.first < y.first;
+        }
+        for (std::size_t k = rest; k < keys.size(); ++k) {
+            if (const int c = keys[k].compare(x.index, y.index); c != 0) {
+                return c < 0;
+            }
+        }
+        return false;
+    });
+    std::vector<RowLocation> sorted(rows.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        sorted[i] = rows[entries[i].index];
+    }
+    rows = std::move(sorted);
+}
 
 }  // namespace
 
@@ -443,22 +481,7 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
     }
 
     if (!keys.empty()) {
-        std::vector<std::uint32_t> order(rows.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-            for (const SortKey& key : keys) {
-                if (const int c = key.compare(x, y); c != 0) {
-                    return c < 0;
-                }
-            }
-            return false;
-        });
-        keys.clear();
-        std::vector<RowLocation> sorted(rows.size());
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            sorted[i] = rows[order[i]];
-        }
-        rows = std::move(sorted);
+        sortRows(rows, keys);
     }
     return std::make_unique<ResultSet>(database, table, std::move(selected), std::move(rows));
 }

@@ -100,7 +100,7 @@ public:
     bool isJet3() const { return m_jet3; }
     std::uint32_t pageSize() const { return m_pageSize; }
     std::uint32_t pageCount() const {
-        return static_cast<std::uint32_t>(m_bytes.size() / m_pageSize);
+        return static_cast<std::uint32_t>(m_bytes.size / m_pageSize);
     }
 
     // Throws DatabaseError for an unknown table.
@@ -115,7 +115,7 @@ public:
     void rowsOfPage(const Table& table, std::uint32_t pageNumber,
                     std::vector<RowLocation>& rows) const;
     const std::uint8_t* rowBytes(RowLocation location) const {
-        return m_bytes.data() + std::size_t(location.page) * m_pageSize + location.offset;
+        return m_bytes.data + std::size_t(location.page) * m_pageSize + location.offset;
     }
 
     // Text columns: Jet 4 stores UCS-2 (possibly compressed), Jet 3 the code
@@ -136,8 +136,21 @@ private:
     bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved) const;
     void loadCatalog();
 
+    // The file's bytes in private anonymous memory: a copy, so nothing done
+    // to the file while it is open can reach the reader.
+    struct Bytes {
+        std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        std::size_t mapped = 0;
+        Bytes() = default;
+        Bytes(const Bytes&) = delete;
+        Bytes& operator=(const Bytes&) = delete;
+        ~Bytes();
+        void allocate(std::size_t bytes);
+    };
+
     QString m_path;
-    std::vector<std::uint8_t> m_bytes;
+    Bytes m_bytes;
     std::uint32_t m_pageSize = 4096;
     bool m_jet3 = false;
     int m_codePage = 0;
