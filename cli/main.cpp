@@ -1,0 +1,153 @@
+// vaskord-cli: the window's query and deletion, run from a shell or a script.
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <exception>
+
+#include "cli/CommandLine.h"
+#include "cli/JsonLine.h"
+#include "cli/SongRows.h"
+#include "core/SongDeletion.h"
+#include "core/SongFiles.h"
+#include "core/SongListing.h"
+#include "core/SongQuery.h"
+#include "data/Query.h"
+#include "data/USysset.h"
+
+using namespace Qt::StringLiterals;
+using namespace vaskord;
+using namespace vaskord::cli;
+
+namespace {
+
+void writeOut(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+void writeErr(const QString& line) {
+    std::fflush(stdout);  // keeps the order of results and messages on one terminal
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+// Opens the library the way the window does: the connection string it holds,
+// then the chosen file as its data source.
+void openLibrary(data::Tsysset& sysset, const QString& library) {
+    sysset.conDB.close();
+    sysset.conDB.setConnectionString(sysset.conDB.connectionString() + u";Data Source="_s +
+                                     library);
+    sysset.conDB.open();
+}
+
+int runSql(const Invocation& invocation) {
+    data::Tsysset sysset;
+    openLibrary(sysset, invocation.library);
+    data::Query query;
+    query.setConnection(&sysset.conDB);
+    query.setSql(invocation.sql);
+    query.open();
+    const QStringList columns = query.columnNames();
+    QList<JsonField> fields(columns.size());
+    for (; !query.atEnd(); query.next()) {
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            fields[i] = {columns[i], query.value(columns[i])};
+        }
+        writeOut(jsonLine(fields));
+    }
+    return kExitDone;
+}
+
+// The query button, then for delete the delete button with every row ticked.
+int runFindOrDelete(const Invocation& invocation) {
+    if (invocation.command == Command::Delete && !invocation.confirmed) {
+        writeErr(u"删除歌曲文件须加上 --yes 确认; 未删除任何文件。"_s);
+        return kExitUsage;
+    }
+    const CandidateQueryPlan plan = planCandidateQuery(invocation.input);
+    if (!plan.prompt.isEmpty()) {
+        writeErr(plan.prompt);
+        return kExitUsage;
+    }
+    if (invocation.showSql) {
+        writeErr(plan.sql);
+    }
+
+    data::Tsysset sysset;
+    openLibrary(sysset, invocation.input.libraryPath);
+    data::Query qrySong;
+    qrySong.setConnection(&sysset.conDB);
+    qrySong.setSql(plan.sql);
+    qrySong.open();
+    const int recordCount = qrySong.recordCount();
+
+    ListedSongFiles listed;
+    int matched = 0;
+    {
+        WalkProgress progress(recordCount);
+        TypedCandidateRows rows(qrySong, progress);
+        SongFileFinder finder(plan.songFolders);
+        matched = listSongFiles(rows, finder, plan.limit, [&](const SongRow& song) {
+            QList<JsonField> fields;
+            for (const QString& column : {u"S_Code"_s, u"S_NAME"_s, u"S_Singer1"_s, u"S_Singer2"_s,
+                                          u"S_CopyDest"_s, u"S_COUNT"_s, u"S_INPUTDATE"_s}) {
+                fields.append({column, rows.lastReadValue(column)});
+            }
+            fields.append({u"path"_s, song.path});
+            writeOut(jsonLine(fields));
+            listed.append(song.path);
+            progress.songListed();
+        });
+    }
+    writeErr(listingSummary(recordCount, matched));
+    if (invocation.command == Command::Find) {
+        return kExitDone;
+    }
+
+    const DeletionCounts counts = deleteTickedSongFiles(listed);
+    writeErr(deletionSummary(counts));
+    // A script must not take a file that is still there for a deleted one. A
+    // file already gone (a song number listed twice, or removed meanwhile)
+    // counts as failed in the summary, as in the window, but is no failure.
+    for (int row = 0; row < listed.count(); ++row) {
+        if (QFileInfo::exists(listed.path(row))) {
+            return kExitFailed;
+        }
+    }
+    return kExitDone;
+}
+
+int run(const Invocation& invocation) {
+    switch (invocation.command) {
+        case Command::Help:
+            writeOut(helpText().toUtf8());
+            return kExitDone;
+        case Command::Version:
+            writeOut("vaskord-cli " VASKORD_VERSION "\n");
+            return kExitDone;
+        case Command::Sql:
+            return runSql(invocation);
+        case Command::Find:
+        case Command::Delete:
+            return runFindOrDelete(invocation);
+    }
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const Invocation invocation = parseCommandLine(QCoreApplication::arguments());
+    if (!invocation.usageError.isEmpty()) {
+        writeErr(invocation.usageError);
+        return kExitUsage;
+    }
+    // The one place where database and file-system errors reach the operator.
+    try {
+        return run(invocation);
+    } catch (const std::exception& error) {
+        writeErr(QString::fromUtf8(error.what()));
+        return kExitFailed;
+    }
+}
