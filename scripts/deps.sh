@@ -6,7 +6,7 @@ VASKORD_PACKAGES=(
   mdbtools-dev mdbtools
   libgtest-dev googletest
   fonts-arphic-uming fonts-dejavu-core fontconfig
-  xvfb xauth
+  xvfb xauth imagemagick x11-utils qt6-translations-l10n
   dpkg-dev file desktop-file-utils lintian
 )
 

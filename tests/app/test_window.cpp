@@ -1,0 +1,619 @@
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <memory>
+
+#include "app/DateEdit.h"
+#include "app/IntSpinEdit.h"
+#include "app/Mainfrm.h"
+#include "app/Startup.h"
+#include "common/Application.h"
+#include "common/ScreenCursor.h"
+#include "data/USysset.h"
+#include "tests/common/MessageBoxRecorder.h"
+
+using namespace Qt::StringLiterals;
+using vaskord::TfrmMain;
+using vaskord::test::MessageBoxRecorder;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(VASKORD_FIXTURES);
+
+QStringList rowTexts(const QTreeWidgetItem* item) {
+    QStringList cells;
+    for (int column = 0; column < item->columnCount(); ++column) {
+        cells << item->text(column);
+    }
+    return cells;
+}
+
+QStringList songCodes(const QTreeWidget* list) {
+    QStringList codes;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        codes << list->topLevelItem(row)->text(0);
+    }
+    return codes;
+}
+
+// A window on a fresh connection, with the folder chooser answering from a list.
+struct Window {
+    vaskord::data::Tsysset sysset;
+    TfrmMain frm{sysset.conDB};
+    QStringList folderAnswers;
+
+    Window() {
+        frm.chooseSongFolder = [this] {
+            return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+        };
+    }
+    void chooseLibrary(const QString& path) {
+        frm.runLibraryDialog = [path](QFileDialog& dialog) { emit dialog.currentChanged(path); };
+        frm.btnSelectDB->click();
+    }
+    void addFolder(const QString& folder) {
+        folderAnswers << folder;
+        frm.btnAdd->click();
+    }
+};
+
+// A song folder with a Chinese name holding files for some songs of songs-edge.mdb.
+struct SongFolder {
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"歌曲"_s);
+    explicit SongFolder(const QStringList& codes) {
+        QDir().mkpath(path);
+        for (const QString& code : codes) {
+            QFile file(path + u'/' + code + u".mpg"_s);
+            file.open(QIODevice::WriteOnly);
+        }
+    }
+    QString file(const QString& code) const { return path + u'/' + code + u".mpg"_s; }
+};
+
+// Songs of songs-edge.mdb numbered 1300…, request count below 100, in query
+// order with their files: 13008 (-1), 13001 (0), 13005 (3), 13007 (99). Two
+// more rows qualify without a file: 13004 and "13002 ".
+const QStringList kListedCodes = {u"13008"_s, u"13001"_s, u"13005"_s, u"13007"_s};
+const QString kListedSummary = u"符合条件的曲库记录数为:6,匹配歌曲文件的数量为:4"_s;
+
+void setCriteria(TfrmMain& frm) {
+    frm.edtCount->lineEdit()->setText(u"100"_s);
+    frm.cbSongNo->setChecked(true);
+    frm.edtSongNo->setText(u" 1300 "_s);
+}
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
+    void cleanup() { vaskord::setDefaultCursor(); }
+
+    void components_data() {
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");  // width or height -1: sized to its text
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char* name, const char* parent, QRect geometry,
+                            const QString& text = {}) {
+            QTest::newRow(name) << QString::fromLatin1(parent) << geometry << text;
+        };
+        row("pnl2", "frmMain", {1, -1, 296, 733});
+        row("lbl5", "pnl2", {14, 14, -1, -1}, u"歌库文件:"_s);
+        row("edt1", "pnl2", {80, 9, 187, 24});
+        row("btnSelectDB", "pnl2", {174, 43, 90, 28}, u"选择(&C)"_s);
+        row("lbl1", "pnl2", {14, 130, -1, -1}, u"歌曲路径:"_s);
+        row("edtPath", "pnl2", {80, 107, 185, 263});
+        row("btnClear", "pnl2", {82, 379, 80, 28}, u"清空"_s);
+        row("btnAdd", "pnl2", {174, 379, 90, 28}, u"&添加(&A)"_s);
+        row("pnl1", "frmMain", {298, 1, 824, 80});
+        row("gb1", "pnl1", {0, 2, 265, 77}, u"必选条件"_s);
+        row("lbl3", "gb1", {13, 34, -1, -1}, u"点播量<"_s);
+        row("edtCount", "gb1", {61, 32, 57, -1});
+        row("lbl2", "gb1", {128, 34, -1, -1}, u"歌曲文件数量"_s);
+        row("edtShowCount", "gb1", {205, 32, 49, -1});
+        row("gb2", "pnl1", {264, 2, 440, 77}, u"可选条件"_s);
+        row("cbLimitDate", "gb2", {9, 19, 81, -1}, u"录入日期<"_s);
+        row("dtDate", "gb2", {87, 18, 74, -1});
+        row("cbSongNo", "gb2", {227, 19, 71, -1}, u"编号开头"_s);
+        row("edtSongNo", "gb2", {298, 18, 129, 24});
+        row("cbSongName", "gb2", {9, 43, 71, -1}, u"名称开头"_s);
+        row("edtSongName", "gb2", {82, 42, 129, 24});
+        row("cbSingerName", "gb2", {227, 43, 71, -1}, u"歌星姓名"_s);
+        row("edtSingerName", "gb2", {298, 42, 129, 24});
+        row("btnQuery", "pnl1", {725, 22, 84, 33}, u"Q.查询"_s);
+        row("lvSong", "frmMain", {297, 80, 831, 609});
+        row("btnSelectAll", "frmMain", {336, 697, 90, 28}, u"全选"_s);
+        row("btnDeleteSong", "frmMain", {446, 697, 120, 28}, u"删除歌曲文件"_s);
+        row("btnClose", "frmMain", {1015, 693, 84, 33}, u"关闭"_s);
+    }
+    void components() {
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        Window w;
+        auto* widget = w.frm.findChild<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(widget != nullptr);
+        QCOMPARE(widget->parentWidget()->objectName(), parent);
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        if (geometry.width() >= 0) {
+            QCOMPARE(widget->width(), geometry.width());
+        }
+        if (geometry.height() >= 0) {
+            QCOMPARE(widget->height(), geometry.height());
+        }
+        if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            QCOMPARE(box->title(), text);
+        } else if (!text.isEmpty()) {
+            QCOMPARE(widget->property("text").toString(), text);
+        }
+    }
+
+    // What the operator sees before touching anything.
+    void defaults() {
+        Window w;
+        TfrmMain& f = w.frm;
+        QCOMPARE(f.windowTitle(), u"Vaskord"_s);
+        QCOMPARE(f.minimumSize(), QSize(1125, 734));
+        QCOMPARE(f.maximumSize(), QSize(1125, 734));
+        QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(f.pos(), QPoint(74, 96));
+
+        QCOMPARE(f.edtCount->text(), u"1"_s);
+        QCOMPARE(std::pair(f.edtCount->minimum(), f.edtCount->maximum()), std::pair(1, 100));
+        QCOMPARE(f.edtShowCount->text(), u"100"_s);
+        QCOMPARE(std::pair(f.edtShowCount->minimum(), f.edtShowCount->maximum()),
+                 std::pair(1, 1000));
+        QCOMPARE(f.dtDate->date(), QDate(2015, 1, 1));
+        QCOMPARE(f.dtDate->text(), u"2015/1/1"_s);
+        for (QCheckBox* box : {f.cbLimitDate, f.cbSongNo, f.cbSongName, f.cbSingerName}) {
+            QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+        }
+        QVERIFY(f.edt1->text().isEmpty());
+        QVERIFY(f.edt1->isReadOnly());
+        QCOMPARE(f.edtSongNo->maxLength(), 20);
+        QCOMPARE(f.edtSongName->maxLength(), 50);
+        QCOMPARE(f.edtSingerName->maxLength(), 50);
+        QVERIFY(f.edtPath->toPlainText().isEmpty());
+        QVERIFY(f.edtPath->isReadOnly());
+        QCOMPARE(f.edtPath->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+        QCOMPARE(f.lvSong->topLevelItemCount(), 0);
+        QVERIFY(!f.lvSong->rootIsDecorated());
+        QVERIFY(!f.lvSong->header()->sectionsClickable());
+        QCOMPARE(f.lvSong->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(f.lvSong->selectionBehavior(), QAbstractItemView::SelectRows);
+        const QList<std::pair<QString, int>> columns = {
+            {u"编号"_s, 100}, {u"歌曲名称"_s, 150}, {u"歌手1"_s, 80},    {u"歌手2"_s, 80},
+            {u"版本"_s, 80},  {u"点播量"_s, 50},    {u"录入日期"_s, 80}, {u"歌曲路径"_s, 200}};
+        QCOMPARE(f.lvSong->columnCount(), columns.size());
+        for (int i = 0; i < columns.size(); ++i) {
+            QCOMPARE(f.lvSong->headerItem()->text(i), columns[i].first);
+            QCOMPARE(f.lvSong->columnWidth(i), columns[i].second);
+        }
+
+        for (QPushButton* b :
+             {f.btnSelectDB, f.btnClear, f.btnAdd, f.btnSelectAll, f.btnDeleteSong}) {
+            QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
+        }
+        for (QPushButton* b :
+             {f.btnQuery, f.btnSelectDB, f.btnAdd, f.btnDeleteSong, f.btnSelectAll, f.btnClose}) {
+            QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
+        }
+
+        QCOMPARE(f.dlgOpen1->windowTitle(), u"原曲库路径"_s);
+        QCOMPARE(f.dlgOpen1->nameFilters(), QStringList{u"access数据库 (*.mdb)"_s});
+        QCOMPARE(f.dlgOpen1->defaultSuffix(), u"mdb"_s);
+        QVERIFY(f.dlgOpen1->testOption(QFileDialog::DontUseNativeDialog));
+        QVERIFY(f.songFolders().isEmpty());
+    }
+
+    void spinEditSettle_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("in range") << u"42"_s << true << u"42"_s;
+        QTest::newRow("empty takes the minimum") << u""_s << true << u"1"_s;
+        QTest::newRow("below the range") << u"0"_s << true << u"1"_s;
+        QTest::newRow("negative") << u"-5"_s << true << u"1"_s;
+        QTest::newRow("above the range") << u"101"_s << true << u"100"_s;
+        QTest::newRow("beyond any integer") << u"99999999999999999999"_s << true << u"100"_s;
+        QTest::newRow("plus sign") << u"+7"_s << true << u"7"_s;
+        QTest::newRow("exponent") << u"5e1"_s << true << u"50"_s;
+        QTest::newRow("huge exponent") << u"1e999"_s << true << u"100"_s;
+        QTest::newRow("fraction by exponent") << u"5e-1"_s << false << u"5e-1"_s;
+        QTest::newRow("signs only") << u"--"_s << false << u"--"_s;
+        QTest::newRow("letter only") << u"e"_s << false << u"e"_s;
+        QTest::newRow("sign inside") << u"1-2"_s << false << u"1-2"_s;
+    }
+    void spinEditSettle() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QString, shown);
+        vaskord::IntSpinEdit edit;
+        edit.setRange(1, 100);
+        edit.setValue(9);
+        edit.lineEdit()->setText(typed);
+        QTest::keyClick(&edit, Qt::Key_Return);
+        QCOMPARE(edit.text(), shown);
+        QCOMPARE(edit.value(), accepted ? shown.toInt() : 9);
+    }
+
+    void spinEditTyping() {
+        vaskord::IntSpinEdit edit;
+        edit.setRange(1, 1000);
+        edit.lineEdit()->clear();
+        QTest::keyClicks(&edit, "1a2+ .b-eE3,");
+        edit.lineEdit()->insert(u"１"_s);  // a full-width digit, as an input method gives it
+        QCOMPARE(edit.text(), u"12+-eE3"_s);
+    }
+
+    void spinEditStep_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("up") << 1 << int(Qt::Key_Up) << 2;
+        QTest::newRow("down stops at the minimum") << 1 << int(Qt::Key_Down) << 1;
+        QTest::newRow("up stops at the maximum") << 100 << int(Qt::Key_Up) << 100;
+        QTest::newRow("page up") << 1 << int(Qt::Key_PageUp) << 11;
+        QTest::newRow("page up stops at the maximum") << 95 << int(Qt::Key_PageUp) << 100;
+        QTest::newRow("page down stops at the minimum") << 5 << int(Qt::Key_PageDown) << 1;
+    }
+    void spinEditStep() {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        vaskord::IntSpinEdit edit;
+        edit.setRange(1, 100);
+        edit.setValue(start);
+        QTest::keyClick(&edit, Qt::Key(key));
+        QCOMPARE(edit.value(), expected);
+        QCOMPARE(edit.text(), QString::number(expected));
+    }
+
+    void dateEditSettle_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short format")
+            << u"2016/2/29"_s << true << QDate(2016, 2, 29) << u"2016/2/29"_s;
+        QTest::newRow("ISO") << u"2016-03-04"_s << true << QDate(2016, 3, 4) << u"2016/3/4"_s;
+        QTest::newRow("emptied") << u""_s << true << QDate() << u""_s;
+        QTest::newRow("blanks only") << u"  "_s << true << QDate() << u""_s;
+        QTest::newRow("no such day")
+            << u"2015/2/30"_s << false << QDate(2015, 1, 1) << u"2015/2/30"_s;
+        QTest::newRow("no date") << u"明天"_s << false << QDate(2015, 1, 1) << u"明天"_s;
+    }
+    void dateEditSettle() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QDate, date);
+        QFETCH(QString, shown);
+        vaskord::DateEdit edit;
+        edit.setDate(QDate(2015, 1, 1));
+        edit.setText(typed);
+        QTest::keyClick(&edit, Qt::Key_Return);
+        QCOMPARE(edit.settle(), accepted);
+        QCOMPARE(edit.date(), date);
+        QCOMPARE(edit.text(), shown);
+    }
+
+    void dateEditClearButton() {
+        vaskord::DateEdit edit;
+        edit.setDate(QDate(2015, 1, 1));
+        edit.showCalendar();
+        QVERIFY(edit.calendarPopup()->isVisible());
+        edit.calendarPopup()->findChild<QPushButton*>(u"btnClearDate"_s)->click();
+        QVERIFY(!edit.calendarPopup()->isVisible());
+        QVERIFY(edit.text().isEmpty());
+        QVERIFY(edit.date().isNull());
+    }
+
+    // A box holding no number or no date keeps the focus when a button is
+    // clicked, and the button's handler does not run on it.
+    void refusedTextKeepsFocus_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("settled");
+        QTest::newRow("threshold") << u"edtCount"_s << u"1e"_s << u"150"_s;
+        QTest::newRow("result limit") << u"edtShowCount"_s << u"+-"_s << u""_s;
+        QTest::newRow("date") << u"dtDate"_s << u"2015/13/1"_s << u"2015-2-3"_s;
+    }
+    void refusedTextKeepsFocus() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, settled);
+        MessageBoxRecorder recorder;
+        Window w;
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        auto* widget = w.frm.findChild<QWidget*>(box);
+        QLineEdit* edit = qobject_cast<QLineEdit*>(widget);
+        if (edit == nullptr) {
+            edit = widget->findChild<QLineEdit*>();
+        }
+        widget->setFocus();
+        edit->setText(typed);
+        QTest::mouseClick(w.frm.btnQuery, Qt::LeftButton);
+        QVERIFY(widget->hasFocus());
+        QCOMPARE(edit->text(), typed);
+        QVERIFY(recorder.boxes.isEmpty());
+
+        edit->setText(settled);
+        QTest::mouseClick(w.frm.btnQuery, Qt::LeftButton);
+        QVERIFY(!widget->hasFocus());
+        QCOMPARE(recorder.lastText(), u"请先选择歌库文件!"_s);
+    }
+
+    void missingDisplay_data() {
+        QTest::addColumn<QByteArray>("platform");
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << true;
+        QTest::newRow("X display") << QByteArray() << QByteArray(":0") << QByteArray() << false;
+        QTest::newRow("Wayland session")
+            << QByteArray() << QByteArray() << QByteArray("wayland-0") << false;
+        QTest::newRow("xcb asked, no display")
+            << QByteArray("xcb") << QByteArray() << QByteArray("wayland-0") << true;
+        QTest::newRow("offscreen")
+            << QByteArray("offscreen") << QByteArray() << QByteArray() << false;
+    }
+    void missingDisplay() {
+        QFETCH(QByteArray, platform);
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(bool, refused);
+        const QString message = vaskord::missingDisplayMessage(platform, display, wayland);
+        QCOMPARE(!message.isEmpty(), refused);
+        if (refused) {
+            QVERIFY(message.contains(u"DISPLAY"_s));
+            QVERIFY(message.contains(u"xvfb-run"_s));
+        }
+    }
+
+    void songFolders() {
+        Window w;
+        SongFolder folder({});
+        w.addFolder(folder.path);
+        w.addFolder(folder.path.toUpper() == folder.path ? folder.path : folder.path.toUpper());
+        w.addFolder(folder.path);
+        w.addFolder(u"/"_s);
+        w.frm.btnAdd->click();  // cancelled: nothing changes
+        QCOMPARE(w.frm.edtPath->toPlainText(), folder.path + u"\n/"_s);
+        w.frm.btnClear->click();
+        QVERIFY(w.frm.edtPath->toPlainText().isEmpty());
+    }
+
+    void libraryChoice() {
+        MessageBoxRecorder recorder;
+        Window w;
+        const QString edge = kFixtures + u"/songs-edge.mdb"_s;
+        w.chooseLibrary(edge);
+        QCOMPARE(w.frm.edt1->text(), edge);
+        QVERIFY(recorder.boxes.isEmpty());
+        QVERIFY(w.sysset.conDB.isOpen());
+        QCOMPARE(
+            w.sysset.conDB.connectionString(),
+            QString::fromLatin1(vaskord::data::kBaseConnectionString) + u";Data Source="_s + edge);
+        QCOMPARE(w.frm.qrySong.connection(), &w.sysset.conDB);
+        QCOMPARE(w.frm.qryTmp.connection(), &w.sysset.conDB);
+
+        // A missing file: the error box, the path stays and the window goes on.
+        const QString missing = kFixtures + u"/没有这个曲库.mdb"_s;
+        w.chooseLibrary(missing);
+        QCOMPARE(recorder.boxes.size(), 1);
+        QCOMPARE(recorder.boxes[0].flags, vaskord::MbOk | vaskord::MbIconError);
+        QCOMPARE(w.frm.edt1->text(), missing);
+        QVERIFY(!w.sysset.conDB.isOpen());
+        QVERIFY(w.sysset.conDB.connectionString().endsWith(u";Data Source="_s + edge +
+                                                           u";Data Source="_s + missing));
+        w.frm.btnQuery->click();
+        QCOMPARE(recorder.boxes.size(), 2);
+        QCOMPARE(recorder.lastText(), u"请添加歌曲路径!"_s);
+    }
+
+    void query() {
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.addFolder(folder.path);
+        setCriteria(w.frm);
+        w.frm.btnQuery->click();
+
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+        QCOMPARE(rowTexts(w.frm.lvSong->topLevelItem(0)),
+                 (QStringList{u"13008"_s, u"负数"_s, u"张三"_s, u""_s, u"MTV"_s, u"-1"_s,
+                              u"2009/9/11"_s, folder.file(u"13008"_s)}));
+        QCOMPARE(rowTexts(w.frm.lvSong->topLevelItem(1)),
+                 (QStringList{u"13001"_s, u"无日期"_s, u"刘德华"_s, u""_s, u"MTV"_s, u"0"_s, u""_s,
+                              folder.file(u"13001"_s)}));
+        for (int row = 0; row < w.frm.lvSong->topLevelItemCount(); ++row) {
+            QCOMPARE(w.frm.lvSong->topLevelItem(row)->checkState(0), Qt::Unchecked);
+        }
+        QCOMPARE(w.frm.windowTitle(), kListedSummary);
+        QCOMPARE(recorder.boxes.size(), 1);
+        QCOMPARE(recorder.boxes[0].caption, u"系统提示"_s);
+        QCOMPARE(recorder.boxes[0].text, kListedSummary);
+        QCOMPARE(recorder.boxes[0].flags, 64);
+        QCOMPARE(w.frm.songFolders(), QStringList{folder.path + u'/'});
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+
+        // The limit counts listed songs.
+        w.frm.edtShowCount->lineEdit()->setText(u"2"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes.mid(0, 2));
+        QCOMPARE(w.frm.windowTitle(), u"符合条件的曲库记录数为:6,匹配歌曲文件的数量为:2"_s);
+    }
+
+    // Each input prompt stops the query with the previous list, caption and
+    // cursor untouched.
+    void queryPrompt_data() {
+        QTest::addColumn<std::function<void(Window&)>>("change");
+        QTest::addColumn<QString>("prompt");
+        using Change = std::function<void(Window&)>;
+        QTest::newRow("no library")
+            << Change([](Window& w) { w.frm.edt1->clear(); }) << u"请先选择歌库文件!"_s;
+        QTest::newRow("no folders")
+            << Change([](Window& w) { w.frm.btnClear->click(); }) << u"请添加歌曲路径!"_s;
+        QTest::newRow("date emptied, before the other criteria") << Change([](Window& w) {
+            w.frm.cbLimitDate->setChecked(true);
+            w.frm.dtDate->clear();
+            w.frm.edtSongNo->setText(u" "_s);
+        }) << u"选择了限制日期,日期不能为空!"_s;
+        QTest::newRow("blank song number")
+            << Change([](Window& w) { w.frm.edtSongNo->setText(u" \t "_s); })
+            << u"歌曲编号不能为空!"_s;
+        QTest::newRow("blank song name") << Change([](Window& w) {
+            w.frm.cbSongName->setChecked(true);
+            w.frm.edtSongName->setText(u"  "_s);
+        }) << u"歌曲名称不能为空!"_s;
+        QTest::newRow("blank singer") << Change([](Window& w) {
+            w.frm.cbSingerName->setChecked(true);
+            w.frm.edtSingerName->clear();
+        }) << u"歌星姓名不能为空!"_s;
+    }
+    void queryPrompt() {
+        QFETCH(std::function<void(Window&)>, change);
+        QFETCH(QString, prompt);
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.addFolder(folder.path);
+        setCriteria(w.frm);
+        w.frm.btnQuery->click();
+        QCOMPARE(w.frm.lvSong->topLevelItemCount(), 4);
+
+        change(w);
+        w.frm.btnQuery->click();
+        QCOMPARE(recorder.boxes.size(), 2);
+        QCOMPARE(recorder.lastText(), prompt);
+        QCOMPARE(recorder.boxes.last().flags, 64);
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+        QCOMPARE(w.frm.windowTitle(), kListedSummary);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    // A library without the song table: the error box, an empty list, the
+    // caption at the querying text and the hand cursor left on, and the window
+    // still works; the next query that ends normally brings the arrow back.
+    void databaseError() {
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.addFolder(folder.path);
+        setCriteria(w.frm);
+        w.frm.btnQuery->click();
+        QCOMPARE(w.frm.lvSong->topLevelItemCount(), 4);
+
+        w.chooseLibrary(kFixtures + u"/real/testV1997.mdb"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(recorder.boxes.size(), 2);
+        QCOMPARE(recorder.boxes.last().flags, vaskord::MbOk | vaskord::MbIconError);
+        QVERIFY(recorder.boxes.last().text.contains(u"Ok_Song"_s, Qt::CaseInsensitive));
+        QCOMPARE(recorder.boxes.last().caption,
+                 vaskord::applicationTitle(
+                     QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
+        QCOMPARE(w.frm.lvSong->topLevelItemCount(), 0);
+        QCOMPARE(w.frm.windowTitle(), u"请耐心等待,正在查询符合条件的曲库记录..."_s);
+        QVERIFY(vaskord::handCursorShown());
+
+        w.frm.btnQuery->click();  // fails again: the override cursor must not stack
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void emptyListButtons() {
+        MessageBoxRecorder recorder;
+        Window w;
+        w.frm.btnSelectAll->click();
+        w.frm.btnDeleteSong->click();
+        QCOMPARE(recorder.boxes.size(), 2);
+        QCOMPARE(recorder.boxes[0].text, u"歌曲列表为空,不能选择!"_s);
+        QCOMPARE(recorder.boxes[1].text, u"歌曲列表为空,不能删除!"_s);
+        QCOMPARE(w.frm.windowTitle(), u"Vaskord"_s);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void deleteTicked() {
+        MessageBoxRecorder recorder;
+        bool handDuringPrompt = false;
+        Window w;
+        SongFolder folder(kListedCodes);
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.addFolder(folder.path);
+        setCriteria(w.frm);
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+
+        // 13008 and 13005 deletable; 13007's file removed by someone else.
+        for (int row : {0, 2, 3}) {
+            w.frm.lvSong->topLevelItem(row)->setCheckState(0, Qt::Checked);
+        }
+        QVERIFY(QFile::remove(folder.file(u"13007"_s)));
+        const auto previous = vaskord::setMessageBoxFunction(
+            [&](const QString& caption, const QString& text, int flags) {
+                handDuringPrompt = vaskord::handCursorShown();
+                recorder.boxes.append({caption, text, flags});
+                return int(vaskord::IdOk);
+            });
+        w.frm.btnDeleteSong->click();
+        vaskord::setMessageBoxFunction(previous);
+
+        const QString summary = u" 已选中数量:3 删除歌曲 成功数量:2 失败数量:1 异常数量:0"_s;
+        QCOMPARE(songCodes(w.frm.lvSong), (QStringList{u"13001"_s, u"13007"_s}));
+        QCOMPARE(w.frm.lvSong->topLevelItem(1)->checkState(0), Qt::Checked);
+        QCOMPARE(w.frm.windowTitle(), summary);
+        QCOMPARE(recorder.lastText(), summary);
+        QVERIFY(handDuringPrompt);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QVERIFY(!QFile::exists(folder.file(u"13008"_s)));
+        QVERIFY(!QFile::exists(folder.file(u"13005"_s)));
+        QVERIFY(QFile::exists(folder.file(u"13001"_s)));
+
+        // The songs keep their rows in the library; only their files are gone.
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), QStringList{u"13001"_s});
+        QCOMPARE(w.frm.windowTitle(), u"符合条件的曲库记录数为:6,匹配歌曲文件的数量为:1"_s);
+
+        w.frm.btnSelectAll->click();
+        QCOMPARE(w.frm.lvSong->topLevelItem(0)->checkState(0), Qt::Checked);
+    }
+
+    void closeButton() {
+        Window w;
+        w.frm.show();
+        w.frm.btnClose->click();
+        QVERIFY(!w.frm.isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    vaskord::Application app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window.moc"
