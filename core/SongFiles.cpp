@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <QFile>
-#include <QSet>
+#include <QHash>
+#include <QList>
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -36,6 +38,12 @@ bool isRegularFile(const QString& path) {
 // than the file system (a hit is always confirmed by a test of the exact path),
 // but never finer, or a file would be missed.
 QString nameKey(const QString& name) {
+    // Most song numbers are ASCII, where both steps come down to lower case.
+    const bool ascii =
+        std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) {
+        return name.toLower();
+    }
     return name.normalized(QString::NormalizationForm_KD).toCaseFolded();
 }
 
@@ -62,17 +70,21 @@ QString FindSongFile(const QStringList& songFolders, const QString& songCode) {
 
 struct SongFileFinder::Impl {
     enum class Listing {
-        Read,        // entries holds the keys of the folder's .mpg names
-        Absent,      // the folder does not exist or is no folder: it holds no file
-        Unreadable,  // tested per row, like FindSongFile
+        Unread,  // not read yet, or could not be read: tested per row
+        Read,    // its song names are in songsByKey
+        Absent,  // the folder does not exist or is no folder: it holds no file
     };
     struct Folder {
         QString path;
-        Listing listing = Listing::Unreadable;
-        QSet<QString> entries;
+        Listing listing = Listing::Unread;
     };
 
     std::vector<Folder> folders;
+    // Key of a song number -> the read folders holding a name with that key
+    // followed by ".mpg", in folder order. One table for all folders, so a row
+    // without a file costs one lookup whatever the number of folders.
+    QHash<QString, QList<int>> songsByKey;
+    bool anyUnread = true;
     std::uint64_t lookups = 0;
     std::uint64_t calls = 0;
     bool foldersRead = false;
@@ -82,7 +94,8 @@ struct SongFileFinder::Impl {
         return isRegularFile(path);
     }
 
-    void readFolder(Folder& folder) {
+    void readFolder(int index) {
+        Folder& folder = folders[index];
         const QByteArray encodedPath = QFile::encodeName(folder.path);
         ++calls;
         DIR* dir = ::opendir(encodedPath.constData());
@@ -91,10 +104,12 @@ struct SongFileFinder::Impl {
             // A path through a missing folder or through a file names no file
             // either; any other refusal (no read right but search right, too many
             // open files) leaves the exact-path test as the only answer.
-            folder.listing =
-                (error == ENOENT || error == ENOTDIR) ? Listing::Absent : Listing::Unreadable;
+            if (error == ENOENT || error == ENOTDIR) {
+                folder.listing = Listing::Absent;
+            }
             return;
         }
+        QStringList stems;
         bool complete = true;
         for (;;) {
             ++calls;
@@ -108,17 +123,32 @@ struct SongFileFinder::Impl {
             // that is no valid UTF-8 only ever meets a code that encodes to it.
             QString key = nameKey(QFile::decodeName(entry->d_name));
             if (key.endsWith(kSongFileSuffix)) {
-                folder.entries.insert(std::move(key));
+                key.chop(kSongFileSuffix.size());
+                stems << key;
             }
         }
         ++calls;
         ::closedir(dir);
-        if (complete) {
-            folder.listing = Listing::Read;
-        } else {
-            folder.listing = Listing::Unreadable;
-            folder.entries.clear();
+        if (!complete) {
+            return;
         }
+        for (const QString& stem : std::as_const(stems)) {
+            QList<int>& holders = songsByKey[stem];
+            // Two names of one key in a folder (10023.mpg, 10023.MPG) list it once.
+            if (holders.isEmpty() || holders.last() != index) {
+                holders << index;
+            }
+        }
+        folder.listing = Listing::Read;
+    }
+
+    void readFolders() {
+        for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
+            readFolder(i);
+        }
+        anyUnread = std::any_of(folders.begin(), folders.end(),
+                                [](const Folder& f) { return f.listing == Listing::Unread; });
+        foldersRead = true;
     }
 
     QString findPerRow(const QString& songCode) {
@@ -133,14 +163,24 @@ struct SongFileFinder::Impl {
 
     QString findInListings(const QString& songCode) {
         // The key of the name the exact-path test would look up, byte for byte.
-        const QString name = songCode + kSongFileSuffix;
-        const QString key =
-            nameKey(name.isValidUtf16() ? name : QFile::decodeName(QFile::encodeName(name)));
-        for (const Folder& folder : folders) {
-            if (folder.listing == Listing::Absent) {
-                continue;
+        // Decomposing and folding go character by character and "." starts a
+        // character of its own, so the key of code + ".mpg" is the key of the
+        // code followed by ".mpg".
+        const QString key = nameKey(
+            songCode.isValidUtf16() ? songCode : QFile::decodeName(QFile::encodeName(songCode)));
+        const auto found = songsByKey.constFind(key);
+        if (found == songsByKey.cend() && !anyUnread) {
+            return {};
+        }
+        const QList<int> holders = found == songsByKey.cend() ? QList<int>() : found.value();
+        auto holder = holders.cbegin();
+        for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
+            const Folder& folder = folders[i];
+            const bool listed = holder != holders.cend() && *holder == i;
+            if (listed) {
+                ++holder;
             }
-            if (folder.listing == Listing::Read && !folder.entries.contains(key)) {
+            if (folder.listing == Listing::Absent || (folder.listing == Listing::Read && !listed)) {
                 continue;
             }
             const QString path = songFilePath(folder.path, songCode);
@@ -155,7 +195,7 @@ struct SongFileFinder::Impl {
 SongFileFinder::SongFileFinder(QStringList songFolders) : m_impl(new Impl) {
     m_impl->folders.reserve(songFolders.size());
     for (QString& folder : songFolders) {
-        m_impl->folders.push_back({std::move(folder), Impl::Listing::Unreadable, {}});
+        m_impl->folders.push_back({std::move(folder), Impl::Listing::Unread});
     }
 }
 
@@ -172,10 +212,7 @@ QString SongFileFinder::find(const QString& songCode) {
         return m_impl->findPerRow(songCode);
     }
     if (!m_impl->foldersRead) {
-        for (Impl::Folder& folder : m_impl->folders) {
-            m_impl->readFolder(folder);
-        }
-        m_impl->foldersRead = true;
+        m_impl->readFolders();
     }
     return m_impl->findInListings(songCode);
 }
