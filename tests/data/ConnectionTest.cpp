@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "TsvTwin.h"
+#include "data/Query.h"
+#include "data/USysset.h"
+
+using vaskord::data::Connection;
+using vaskord::data::DatabaseError;
+using vaskord::data::dataSourcePath;
+using vaskord::data::Query;
+
+namespace {
+
+// ---------------------------------------------------------- connection string
+
+struct DataSourceCase {
+    const char* name;
+    const char* connectionString;
+    const char* path;
+};
+
+class DataSourcePathTest : public testing::TestWithParam<DataSourceCase> {};
+
+TEST_P(DataSourcePathTest, TakesEverythingAfterTheLastDataSource) {
+    EXPECT_EQ(dataSourcePath(QString::fromUtf8(GetParam().connectionString)),
+              QString::fromUtf8(GetParam().path));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, DataSourcePathTest,
+    testing::Values(
+        DataSourceCase{"none", "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False", ""},
+        DataSourceCase{"one",
+                       "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data "
+                       "Source=D:\\ktv\\song.mdb",
+                       "D:\\ktv\\song.mdb"},
+        DataSourceCase{"newestOfTwo", "P=x;Data Source=/old/a.mdb;Data Source=/新/歌库.mdb",
+                       "/新/歌库.mdb"},
+        DataSourceCase{"semicolonInPath", "P=x;Data Source=/a;b/c.mdb", "/a;b/c.mdb"},
+        DataSourceCase{"emptyNewest", "P=x;Data Source=/a.mdb;Data Source=", ""},
+        DataSourceCase{"anyLetterCase", "P=x;data source=/x.mdb", "/x.mdb"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST(SyssetTest, StartsClosedWithTheBaseConnectionString) {
+    const vaskord::data::Tsysset sysset;
+    EXPECT_EQ(sysset.conDB.connectionString(),
+              QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False"));
+    EXPECT_FALSE(sysset.conDB.isOpen());
+}
+
+// ---------------------------------------------------------- opening failures
+
+// Where each broken library is made, and what the message must say.
+struct OpenFailureCase {
+    const char* name;
+    std::function<QString(const QDir&)> make;  // returns the path to open
+    const char* cause;
+    bool namesPath;
+    bool needsNonRoot = false;
+};
+
+QString copyCutTo(const QDir& dir, const QString& name, qsizetype bytes) {
+    const QString path = dir.filePath(name);
+    writeAll(path, readAll(fixturePath(QStringLiteral("songs-demo.mdb"))).left(bytes));
+    return path;
+}
+
+class OpenFailureTest : public testing::TestWithParam<OpenFailureCase> {};
+
+TEST_P(OpenFailureTest, RaisesANamedErrorAndStaysClosed) {
+    if (GetParam().needsNonRoot && geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file";
+    }
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString path = GetParam().make(QDir(temp.path()));
+
+    vaskord::data::Tsysset sysset;
+    sysset.conDB.setConnectionString(sysset.conDB.connectionString() +
+                                     QStringLiteral(";Data Source=") + path);
+    try {
+        sysset.conDB.open();
+        FAIL() << "opened " << path.toStdString();
+    } catch (const DatabaseError& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains(QString::fromUtf8(GetParam().cause))) << error.what();
+        if (GetParam().namesPath) {
+            EXPECT_TRUE(message.contains(path)) << error.what();
+        }
+    }
+    EXPECT_FALSE(sysset.conDB.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BrokenLibraries, OpenFailureTest,
+    testing::Values(
+        OpenFailureCase{"emptyPath", [](const QDir&) { return QString(); }, "没有指定", false},
+        OpenFailureCase{"missingFile",
+                        [](const QDir& dir) { return dir.filePath(QStringLiteral("不存在.mdb")); },
+                        "文件不存在", true},
+        OpenFailureCase{"folder",
+                        [](const QDir& dir) {
+                            dir.mkdir(QStringLiteral("歌库.mdb"));
+                            return dir.filePath(QStringLiteral("歌库.mdb"));
+                        },
+                        "文件夹", true},
+        OpenFailureCase{"emptyFile",
+                        [](const QDir& dir) {
+                            const QString path = dir.filePath(QStringLiteral("空的.mdb"));
+                            writeAll(path, {});
+                            return path;
+                        },
+                        "文件是空的", true},
+        OpenFailureCase{"textFile",
+                        [](const QDir& dir) {
+                            const QString path = dir.filePath(QStringLiteral("说明.mdb"));
+                            writeAll(path, QByteArray("这不是数据库\n").repeated(800));
+                            return path;
+                        },
+                        "不是 Access 数据库文件", true},
+        OpenFailureCase{"cutAfterFirstPages",
+                        [](const QDir& dir) {
+                            return copyCutTo(dir, QStringLiteral("截断;前几页.mdb"), 4 * 4096);
+                        },
+                        "文件不完整", true},
+        OpenFailureCase{"cutInTheMiddle",
+                        [](const QDir& dir) {
+                            return copyCutTo(dir, QStringLiteral("截断 一半.mdb"), 70 * 4096);
+                        },
+                        "文件不完整", true},
+        OpenFailureCase{"cutMidPage",
+                        [](const QDir& dir) {
+                            return copyCutTo(dir, QStringLiteral("截断.mdb"), 100 * 4096 + 17);
+                        },
+                        "文件不完整", true},
+        OpenFailureCase{"noReadPermission",
+                        [](const QDir& dir) {
+                            const QString path = dir.filePath(QStringLiteral("锁住.mdb"));
+                            QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path);
+                            QFile::setPermissions(path, QFileDevice::WriteOwner);
+                            return path;
+                        },
+                        "权限", true, true}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// ---------------------------------------------------------- reopening
+
+int songCount(Connection& connection) {
+    Query query;
+    query.setConnection(&connection);
+    query.setSql(QStringLiteral("select S_Code from Ok_Song"));
+    query.open();
+    return query.recordCount();
+}
+
+TEST(ConnectionTest, TheNewestDataSourceIsTheLibraryOpened) {
+    QTemporaryDir temp;
+    const QString second = temp.filePath(QStringLiteral("第二个;歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), second));
+
+    vaskord::data::Tsysset sysset;
+    Connection& con = sysset.conDB;
+    con.setConnectionString(con.connectionString() + QStringLiteral(";Data Source=") +
+                            fixturePath(QStringLiteral("songs-edge.mdb")));
+    con.open();
+    EXPECT_EQ(songCount(con), 120);
+
+    con.close();
+    con.setConnectionString(con.connectionString() + QStringLiteral(";Data Source=") + second);
+    con.open();
+    EXPECT_EQ(songCount(con), 3000);
+}
+
+TEST(ConnectionTest, AFailedReopenLeavesTheConnectionClosed) {
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") +
+                            fixturePath(QStringLiteral("songs-edge.mdb")));
+    con.open();
+    con.setConnectionString(con.connectionString() + QStringLiteral(";Data Source=/无此文件.mdb"));
+    EXPECT_THROW(con.open(), DatabaseError);
+    EXPECT_FALSE(con.isOpen());
+
+    Query query;
+    query.setConnection(&con);
+    query.setSql(QStringLiteral("select * from Ok_Song"));
+    try {
+        query.open();
+        FAIL() << "queried a closed connection";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("连接未打开")));
+    }
+}
+
+TEST(ConnectionTest, AQueryWithoutAConnectionRaises) {
+    Query query;
+    query.setSql(QStringLiteral("select * from Ok_Song"));
+    EXPECT_THROW(query.open(), DatabaseError);
+    EXPECT_FALSE(query.isOpen());
+}
+
+// ---------------------------------------------------------- read only
+
+QByteArray digest(const QString& path) {
+    return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha256);
+}
+
+// Every kind of use, good and bad, must leave the library byte for byte as
+// it was, with its modification time untouched.
+TEST(ReadOnlyTest, NoUseChangesAByteOfTheLibrary) {
+    const QStringList libraries{fixturePath(QStringLiteral("songs-edge.mdb")),
+                                fixturePath(QStringLiteral("songs-demo.mdb")),
+                                fixturePath(QStringLiteral("real/nwind.mdb"))};
+    std::vector<QByteArray> before;
+    std::vector<QDateTime> modified;
+    for (const QString& path : libraries) {
+        before.push_back(digest(path));
+        modified.push_back(QFileInfo(path).lastModified());
+    }
+    const QStringList sqls{
+        QStringLiteral(" Select S_Code,S_NAME,S_Singer1,S_Singer2,S_INPUTCODE,S_CopyDest, "
+                       "S_COUNT,S_INPUTDATE,S_IFUsed from Ok_Song Where S_COUNT<100 order by "
+                       "S_COUNT,S_INPUTCODE,S_Code"),
+        QStringLiteral("select * from Ok_Song where S_NAME like '%'"),
+        QStringLiteral("select * from [Umsätze] order by ShipCountry desc"),
+        QStringLiteral("select * from NoSuchTable"),
+        QStringLiteral("select nonsense from"),
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& path : libraries) {
+            Connection con;
+            con.setConnectionString(QStringLiteral("Data Source=") + path);
+            con.open();
+            for (const QString& sql : sqls) {
+                Query query;
+                query.setConnection(&con);
+                query.setSql(sql);
+                try {
+                    query.open();
+                    for (; !query.atEnd(); query.next()) {
+                        for (const QString& column : query.columnNames()) {
+                            query.fieldText(column);
+                        }
+                    }
+                } catch (const DatabaseError&) {
+                }
+            }
+        }
+    }
+    for (qsizetype i = 0; i < libraries.size(); ++i) {
+        EXPECT_EQ(digest(libraries[i]), before[std::size_t(i)]) << libraries[i].toStdString();
+        EXPECT_EQ(QFileInfo(libraries[i]).lastModified(), modified[std::size_t(i)]);
+    }
+}
+
+}  // namespace
