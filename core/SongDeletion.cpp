@@ -10,7 +10,8 @@ using namespace Qt::StringLiterals;
 namespace vaskord {
 
 bool deleteSongFile(const QString& path) {
-    if (path.isEmpty()) {
+    // A NUL would cut the path short in the system call and name another file.
+    if (path.isEmpty() || path.contains(QChar(u'\0'))) {
         return false;
     }
     const QByteArray encoded = QFile::encodeName(path);

@@ -260,6 +260,12 @@ const FileCase kFileCases[] = {
      },
      false},
     {"EmptyPath", [](TempTree&) { return QString(); }, false},
+    {"NulWouldCutThePathShort",
+     [](TempTree& t) {
+         t.file(u"s/1.mpg"_s);
+         return u"s/1.mpg\0/other.mpg"_s;
+     },
+     false},
     {"FolderWithoutWriteRight",
      [](TempTree& t) {
          t.file(u"s/1.mpg"_s);
