@@ -220,7 +220,7 @@ Truth evaluate(const Node& node, RowContext& ctx) {
 // makes before it reads a row.
 class Binder {
 public:
-    Binder(const QString& sql, const Table& table) : m_sql(sql), m_table(table) {}
+    explicit Binder(const Table& table) : m_table(table) {}
 
     const Column& column(const SqlName& name) const {
         const int index = columnIndex(name);
@@ -343,7 +343,6 @@ private:
         return operand;
     }
 
-    const QString& m_sql;
     const Table& m_table;
 };
 
@@ -439,7 +438,7 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
     SqlParser parser(sql);
     const SqlSelect select = parser.parseSelect();
     const Table& table = database->table(select.table.text);
-    const Binder binder(sql, table);
+    const Binder binder(table);
 
     std::vector<int> selected;
     if (select.allColumns) {

@@ -29,7 +29,7 @@ std::uint32_t u32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
 }
 template <typename T>
-T load(const std::uint8_t* p) {
+T readRaw(const std::uint8_t* p) {
     T value;
     std::memcpy(&value, p, sizeof value);
     return value;
@@ -178,17 +178,43 @@ std::shared_ptr<Database> Database::open(const QString& path) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            openFailed(QStringLiteral("读取文件出错(%1)")
+                           .arg(QString::fromLocal8Bit(std::strerror(error))),
+                       path);
+        }
+        if (n == 0) {
             break;
         }
         done += std::size_t(n);
     }
     ::close(fd);
     bytes.size = done;
+    db->load();
+    return db;
+}
+
+std::shared_ptr<Database> Database::fromBytes(const std::uint8_t* data, std::size_t size,
+                                              const QString& name) {
+    std::shared_ptr<Database> db(new Database);
+    db->m_path = name;
+    db->m_bytes.allocate(size);
+    if (size > 0) {
+        std::memcpy(db->m_bytes.data, data, size);
+    }
+    db->load();
+    return db;
+}
+
+void Database::load() {
+    const Bytes& bytes = m_bytes;
+    const QString& path = m_path;
+    Database* db = this;
     if (bytes.size == 0) {
         openFailed(QStringLiteral("文件是空的"), path);
     }
-
     static const char kJet[] = "Standard Jet DB";
     static const char kAce[] = "Standard ACE DB";
     if (bytes.size < 0x20 || bytes.data[0] != 0 ||
@@ -217,14 +243,27 @@ std::shared_ptr<Database> Database::open(const QString& path) {
         }
     }
     db->loadCatalog();
-    return db;
 }
 
 Database::~Database() = default;
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VASKORD_HEAP_SNAPSHOT 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VASKORD_HEAP_SNAPSHOT 1
+#endif
+#endif
+
 // Faulting a 30 MB buffer in page by page costs more than reading it; huge
-// pages, filled in one go, make that cost vanish.
+// pages, filled in one go, make that cost vanish. Under AddressSanitizer the
+// heap is used instead, so that a read past the end is caught.
 void Database::Bytes::allocate(std::size_t bytes) {
+#ifdef VASKORD_HEAP_SNAPSHOT
+    data = new std::uint8_t[std::max<std::size_t>(bytes, 1)];
+    size = bytes;
+    return;
+#endif
     mapped = std::max<std::size_t>(bytes, 1);
     void* memory =
         mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -238,6 +277,10 @@ void Database::Bytes::allocate(std::size_t bytes) {
 }
 
 Database::Bytes::~Bytes() {
+#ifdef VASKORD_HEAP_SNAPSHOT
+    delete[] data;
+    return;
+#endif
     if (data != nullptr) {
         munmap(data, mapped);
     }
@@ -313,6 +356,14 @@ void Database::loadCatalog() {
         }
         m_tables.emplace(folded(name), std::move(table));
     }
+}
+
+QStringList Database::tableNames() const {
+    QStringList names;
+    for (const auto& [key, table] : m_tables) {
+        names.append(table->name);
+    }
+    return names;
 }
 
 const Table& Database::table(const QString& name) {
@@ -668,16 +719,16 @@ double numberValue(const RowReader& row, const Column& column, FieldBytes field)
         case MDB_BYTE:
             return p[0];
         case MDB_INT:
-            return load<std::int16_t>(p);
+            return readRaw<std::int16_t>(p);
         case MDB_LONGINT:
         case MDB_COMPLEX:
-            return load<std::int32_t>(p);
+            return readRaw<std::int32_t>(p);
         case MDB_MONEY:
-            return double(load<std::int64_t>(p)) / 10000.0;
+            return double(readRaw<std::int64_t>(p)) / 10000.0;
         case MDB_FLOAT:
-            return load<float>(p);
+            return readRaw<float>(p);
         case MDB_DOUBLE:
-            return load<double>(p);
+            return readRaw<double>(p);
         case MDB_NUMERIC:
             return numericValue(p, column.scale);
         default:
@@ -702,17 +753,17 @@ Value Database::value(const RowReader& row, const Column& column) const {
         case MDB_BYTE:
             return qint64(p[0]);
         case MDB_INT:
-            return qint64(load<std::int16_t>(p));
+            return qint64(readRaw<std::int16_t>(p));
         case MDB_LONGINT:
         case MDB_COMPLEX:
-            return qint64(load<std::int32_t>(p));
+            return qint64(readRaw<std::int32_t>(p));
         case MDB_MONEY:
         case MDB_FLOAT:
         case MDB_DOUBLE:
         case MDB_NUMERIC:
             return numberValue(row, column, field);
         case MDB_DATETIME:
-            return dateFromLinear(linearDate(load<double>(p)));
+            return dateFromLinear(linearDate(readRaw<double>(p)));
         case MDB_TEXT:
             return decodeText(p, field.length);
         case MDB_MEMO: {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -92,6 +93,10 @@ class Database {
 public:
     // Throws DatabaseError naming the cause and the path.
     static std::shared_ptr<Database> open(const QString& path);
+    // The same checks on bytes already in memory; `name` stands for the path
+    // in messages. For the fuzz target.
+    static std::shared_ptr<Database> fromBytes(const std::uint8_t* data, std::size_t size,
+                                               const QString& name);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -103,6 +108,8 @@ public:
         return static_cast<std::uint32_t>(m_bytes.size / m_pageSize);
     }
 
+    // The user tables, in no particular order.
+    QStringList tableNames() const;
     // Throws DatabaseError for an unknown table.
     const Table& table(const QString& name);
 
@@ -134,6 +141,7 @@ public:
 private:
     Database() = default;
     bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved) const;
+    void load();
     void loadCatalog();
 
     // The file's bytes in private anonymous memory: a copy, so nothing done
