@@ -63,7 +63,19 @@ QString parseErrorText(const QCommandLineParser& parser, const Options& options,
             return u"选项 "_s + last + u" 缺少取值。"_s;
         }
     }
-    return u"选项不带取值: "_s + parser.errorText();
+    // The other refusal: a value given to a switch, as in --yes=1.
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(u"--"_s) || !argument.contains(u'=')) {
+            continue;
+        }
+        const QString name = argument.section(u'=', 0, 0).mid(2);
+        for (const QCommandLineOption* option : options.all()) {
+            if (option->valueName().isEmpty() && option->names().contains(name)) {
+                return u"选项 --"_s + name + u" 不带取值。"_s;
+            }
+        }
+    }
+    return u"命令行有误: "_s + parser.errorText();
 }
 
 // A whole number in [min, max], or nothing.

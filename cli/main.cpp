@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
-#include <exception>
+#include <stdexcept>
 
 #include "cli/CommandLine.h"
 #include "cli/JsonLine.h"
@@ -23,6 +23,13 @@ namespace {
 
 void writeOut(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+// A full disk or a closed pipe must not pass for a complete listing.
+void flushResults() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        throw std::runtime_error("无法写出结果 (标准输出写入失败)。");
+    }
 }
 
 void writeErr(const QString& line) {
@@ -104,6 +111,8 @@ int runFindOrDelete(const Invocation& invocation) {
         return kExitDone;
     }
 
+    // Nothing is deleted unless the list of what goes has been written.
+    flushResults();
     const DeletionCounts counts = deleteTickedSongFiles(listed);
     writeErr(deletionSummary(counts));
     // A script must not take a file that is still there for a deleted one. A
@@ -145,7 +154,9 @@ int main(int argc, char* argv[]) {
     }
     // The one place where database and file-system errors reach the operator.
     try {
-        return run(invocation);
+        const int exitCode = run(invocation);
+        flushResults();
+        return exitCode;
     } catch (const std::exception& error) {
         writeErr(QString::fromUtf8(error.what()));
         return kExitFailed;

@@ -378,6 +378,19 @@ TEST_F(SongTree, ShowSqlWritesTheQueryFirst) {
     EXPECT_EQ(parseLine(run.lines[0]).value(u"S_INPUTDATE"_s).toString(), u"2014-12-31T23:59:59"_s);
 }
 
+TEST_F(SongTree, UnwritableOutputFailsAndDeletesNothing) {
+    const QStringList tree = {library(), u"--folder"_s, first()};
+    for (const QStringList& arguments :
+         {QStringList{u"find"_s} + tree, QStringList{u"delete"_s, u"--yes"_s} + tree}) {
+        QProcess process;
+        process.setStandardOutputFile(u"/dev/full"_s);
+        process.start(QString::fromUtf8(VASKORD_CLI), arguments);
+        ASSERT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 1) << qPrintable(arguments.join(u' '));
+    }
+    EXPECT_EQ(files(), m_initialFiles);
+}
+
 // --- input errors --------------------------------------------------------------
 
 struct InputErrorCase {
@@ -439,6 +452,8 @@ INSTANTIATE_TEST_SUITE_P(
         InputErrorCase{"UnknownCommand", {u"purge"_s, u"@lib"_s}, u"未知的命令: purge"_s},
         InputErrorCase{"UnknownOption", findArgs({u"--force"_s}), u"未知的选项: --force"_s},
         InputErrorCase{"MissingValue", findArgs({u"--count"_s}), u"选项 --count 缺少取值。"_s},
+        InputErrorCase{"ValueOnSwitch", findArgs({u"--show-sql=1"_s}),
+                       u"选项 --show-sql 不带取值。"_s},
         InputErrorCase{"ExtraArgument", findArgs({u"多余"_s}), u"多余的参数: 多余"_s},
         InputErrorCase{"SqlWithoutSql", {u"sql"_s, u"@lib"_s}, u"缺少 SQL 语句。"_s},
         InputErrorCase{"SqlWithCriteria",
