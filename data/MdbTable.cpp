@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "data/Errors.h"
@@ -89,6 +90,45 @@ std::uint32_t storedSize(int type) {
             return 0;
     }
 }
+
+// libmdb reports odd files by printing, some of it hex dumps on standard
+// output, where the command-line program writes its results. While libmdb
+// reads the catalog both streams go to /dev/null; the failure itself reaches
+// the operator as a DatabaseError.
+class QuietStdio {
+public:
+    QuietStdio() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (sink < 0) {
+            return;
+        }
+        m_out = ::dup(STDOUT_FILENO);
+        m_err = ::dup(STDERR_FILENO);
+        ::dup2(sink, STDOUT_FILENO);
+        ::dup2(sink, STDERR_FILENO);
+        ::close(sink);
+    }
+    ~QuietStdio() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        if (m_out >= 0) {
+            ::dup2(m_out, STDOUT_FILENO);
+            ::close(m_out);
+        }
+        if (m_err >= 0) {
+            ::dup2(m_err, STDERR_FILENO);
+            ::close(m_err);
+        }
+    }
+    QuietStdio(const QuietStdio&) = delete;
+    QuietStdio& operator=(const QuietStdio&) = delete;
+
+private:
+    int m_out = -1;
+    int m_err = -1;
+};
 
 [[noreturn]] void openFailed(const QString& cause, const QString& path) {
     raise(QStringLiteral("打开歌库失败:%1:%2").arg(cause, path));
@@ -209,6 +249,7 @@ std::shared_ptr<Database> Database::fromBytes(const std::uint8_t* data, std::siz
 }
 
 void Database::load() {
+    const QuietStdio quiet;
     const Bytes& bytes = m_bytes;
     const QString& path = m_path;
     Database* db = this;

@@ -4,7 +4,7 @@
 #
 #   fuzz/run.sh BUILD_DIR [SECONDS]
 set -euo pipefail
-build=${1:?build directory configured with -DVASKORD_FUZZ=ON}
+build=$(cd "${1:?build directory configured with -DVASKORD_FUZZ=ON}" && pwd)
 seconds=${2:-600}
 here=$(cd "$(dirname "$0")" && pwd)
 corpus="$build/fuzz-corpus"

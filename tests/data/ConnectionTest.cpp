@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <functional>
 
 #include "TsvTwin.h"
@@ -150,6 +151,39 @@ INSTANTIATE_TEST_SUITE_P(
                         },
                         "权限", true, true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// libmdb prints about odd files, partly on standard output, where the
+// command-line program writes its results: nothing of it may get through.
+TEST(OpenFailureOutputTest, ABrokenLibraryPrintsNothing) {
+    QTemporaryDir temp;
+    const QString path = copyCutTo(QDir(temp.path()), QStringLiteral("截断.mdb"), 4 * 4096);
+    const QString capture = temp.filePath(QStringLiteral("output.txt"));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(STDOUT_FILENO);
+    const int savedErr = dup(STDERR_FILENO);
+    FILE* sink = std::fopen(QFile::encodeName(capture).constData(), "w");
+    ASSERT_NE(sink, nullptr);
+    dup2(fileno(sink), STDOUT_FILENO);
+    dup2(fileno(sink), STDERR_FILENO);
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    bool failed = false;
+    try {
+        con.open();
+    } catch (const DatabaseError&) {
+        failed = true;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, STDOUT_FILENO);
+    dup2(savedErr, STDERR_FILENO);
+    close(savedOut);
+    close(savedErr);
+    std::fclose(sink);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(readAll(capture), QByteArray());
+}
 
 // ---------------------------------------------------------- reopening
 
