@@ -90,10 +90,14 @@ struct SongFolder {
 const QStringList kListedCodes = {u"13008"_s, u"13001"_s, u"13005"_s, u"13007"_s};
 const QString kListedSummary = u"符合条件的曲库记录数为:6,匹配歌曲文件的数量为:4"_s;
 
-void setCriteria(TfrmMain& frm) {
-    frm.edtCount->lineEdit()->setText(u"100"_s);
-    frm.cbSongNo->setChecked(true);
-    frm.edtSongNo->setText(u" 1300 "_s);
+// Opens songs-edge.mdb, adds the folder, asks for the songs above and queries.
+void queryEdgeLibrary(Window& w, const SongFolder& folder) {
+    w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+    w.addFolder(folder.path);
+    w.frm.edtCount->lineEdit()->setText(u"100"_s);
+    w.frm.cbSongNo->setChecked(true);
+    w.frm.edtSongNo->setText(u" 1300 "_s);
+    w.frm.btnQuery->click();
 }
 
 }  // namespace
@@ -434,10 +438,7 @@ private slots:
         MessageBoxRecorder recorder;
         Window w;
         SongFolder folder(kListedCodes);
-        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
-        w.addFolder(folder.path);
-        setCriteria(w.frm);
-        w.frm.btnQuery->click();
+        queryEdgeLibrary(w, folder);
 
         QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
         QCOMPARE(rowTexts(w.frm.lvSong->topLevelItem(0)),
@@ -497,10 +498,7 @@ private slots:
         MessageBoxRecorder recorder;
         Window w;
         SongFolder folder(kListedCodes);
-        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
-        w.addFolder(folder.path);
-        setCriteria(w.frm);
-        w.frm.btnQuery->click();
+        queryEdgeLibrary(w, folder);
         QCOMPARE(w.frm.lvSong->topLevelItemCount(), 4);
 
         change(w);
@@ -520,10 +518,7 @@ private slots:
         MessageBoxRecorder recorder;
         Window w;
         SongFolder folder(kListedCodes);
-        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
-        w.addFolder(folder.path);
-        setCriteria(w.frm);
-        w.frm.btnQuery->click();
+        queryEdgeLibrary(w, folder);
         QCOMPARE(w.frm.lvSong->topLevelItemCount(), 4);
 
         w.chooseLibrary(kFixtures + u"/real/testV1997.mdb"_s);
@@ -562,10 +557,7 @@ private slots:
         bool handDuringPrompt = false;
         Window w;
         SongFolder folder(kListedCodes);
-        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
-        w.addFolder(folder.path);
-        setCriteria(w.frm);
-        w.frm.btnQuery->click();
+        queryEdgeLibrary(w, folder);
         QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
 
         // 13008 and 13005 deletable; 13007's file removed by someone else.
