@@ -140,9 +140,11 @@ public:
 
 private:
     Database() = default;
-    bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved) const;
+    bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved,
+                 bool movedHere = false) const;
     void load();
     void loadCatalog();
+    std::unique_ptr<Table> readDefinition(const QString& name, std::uint32_t definitionPage);
 
     // The file's bytes in private anonymous memory: a copy, so nothing done
     // to the file while it is open can reach the reader.
