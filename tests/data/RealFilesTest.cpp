@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include "TsvTwin.h"
@@ -156,5 +157,35 @@ INSTANTIATE_TEST_SUITE_P(
                     DamageCase{"firstRowOffsetInsideTheHeader", 14, QByteArray("\x02\x00", 2)},
                     DamageCase{"lastBytesOfTheFirstRow", 4096 - 6, QByteArray(6, '\xff')}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Inputs the fuzz target once hung or crashed on. Each must now end, with
+// rows or with a DatabaseError.
+TEST(FuzzFindingTest, EveryFindingOpensOrFailsWithAMessage) {
+    const QDir findings(QStringLiteral(VASKORD_FUZZ_FINDINGS_DIR));
+    const QStringList files = findings.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        Connection connection;
+        connection.setConnectionString(QStringLiteral("Data Source=") + findings.filePath(file));
+        try {
+            connection.open();
+            Query query;
+            query.setConnection(&connection);
+            query.setSql(QStringLiteral("select * from Table1"));
+            query.open();
+            for (; !query.atEnd(); query.next()) {
+                for (const QString& column : query.columnNames()) {
+                    query.fieldText(column);
+                }
+            }
+        } catch (const DatabaseError&) {
+        }
+    }
+}
 
 }  // namespace
