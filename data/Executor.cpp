@@ -400,9 +400,11 @@ struct SortKey {
     }
 };
 
-// Stable sort of the rows by the keys. Each entry carries its first key when
-// that is a number, so most comparisons touch only the entries themselves.
-void sortRows(std::vector<RowLocation>& rows, const std::vector<SortKey>& keys) {
+// Sorts the rows by the keys, ties kept in the table's order. Each entry
+// carries its first key when that is a number, so most comparisons touch only
+// the entries; the row index as the last key makes the in-place sort stable
+// without the extra buffer a stable sort would take.
+void sortRows(std::vector<RowLocation>& rows, std::vector<SortKey>& keys) {
     struct Entry {
         double first;
         std::uint32_t index;
@@ -413,7 +415,7 @@ void sortRows(std::vector<RowLocation>& rows, const std::vector<SortKey>& keys) 
         entries[i] = {firstIsNumber ? keys.front().numbers[i] : 0.0, i};
     }
     const std::size_t rest = firstIsNumber ? 1 : 0;
-    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+    std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
         if (x.first != y.first) {
             return x.first < y.first;
         }
@@ -422,8 +424,9 @@ void sortRows(std::vector<RowLocation>& rows, const std::vector<SortKey>& keys) 
                 return c < 0;
             }
         }
-        return false;
+        return x.index < y.index;
     });
+    keys.clear();
     std::vector<RowLocation> sorted(rows.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         sorted[i] = rows[entries[i].index];
