@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "tests/CaseName.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -12,6 +12,7 @@
 #include "TsvTwin.h"
 #include "data/Query.h"
 #include "data/USysset.h"
+#include "tests/CaseName.h"
 
 using vaskord::data::Connection;
 using vaskord::data::DatabaseError;

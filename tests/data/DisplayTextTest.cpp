@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "data/Value.h"
+#include "tests/CaseName.h"
 
 using vaskord::data::displayText;
 using vaskord::data::Value;

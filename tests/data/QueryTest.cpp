@@ -6,6 +6,7 @@
 
 #include "TsvTwin.h"
 #include "data/Query.h"
+#include "tests/CaseName.h"
 
 using vaskord::data::Connection;
 using vaskord::data::DatabaseError;

@@ -8,6 +8,7 @@
 #include "data/Like.h"
 #include "data/SqlParser.h"
 #include "data/SqlTokenizer.h"
+#include "tests/CaseName.h"
 
 using namespace vaskord::data;
 
