@@ -10,9 +10,9 @@
 namespace {
 
 template <typename Case>
-    requires requires(const Case& c) {
-        { c.name } -> std::convertible_to<const char*>;
-    }
+requires requires(const Case& c) {
+    { c.name } -> std::convertible_to<const char*>;
+}
 [[maybe_unused]] void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
