@@ -1,3 +1,4 @@
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&qtTexts);
     }
+
+    // The installed menu entry and icon, so the desktop shows the window with them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vaskord"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vaskord")));
 
     vaskord::data::Tsysset sysset;
     vaskord::TfrmMain frmMain(sysset.conDB);
