@@ -1,8 +1,9 @@
 # Installs the Debian packages the build, the tests and the demo need, when
-# any is missing. Sourced by the scripts beside it.
+# any is missing. Sourced by the scripts beside it. Recommended packages come
+# along too, as on any desktop install.
 VASKORD_PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
   mdbtools-dev mdbtools
   libgtest-dev googletest
   fonts-arphic-uming fonts-dejavu-core fontconfig
@@ -21,5 +22,5 @@ vaskord_install_packages() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 }
