@@ -24,20 +24,20 @@ MessageBoxFunction& messageBoxFunction() {
     return function;
 }
 
-struct ButtonSpec {
+struct ButtonChoice {
     int id;
     const char16_t* text;
     QMessageBox::ButtonRole role;
 };
 
-QList<ButtonSpec> buttonsFor(int flags) {
-    const ButtonSpec ok{IdOk, u"确定", QMessageBox::AcceptRole};
-    const ButtonSpec cancel{IdCancel, u"取消", QMessageBox::RejectRole};
-    const ButtonSpec abort{IdAbort, u"中止(&A)", QMessageBox::RejectRole};
-    const ButtonSpec retry{IdRetry, u"重试(&R)", QMessageBox::AcceptRole};
-    const ButtonSpec ignore{IdIgnore, u"忽略(&I)", QMessageBox::AcceptRole};
-    const ButtonSpec yes{IdYes, u"是(&Y)", QMessageBox::YesRole};
-    const ButtonSpec no{IdNo, u"否(&N)", QMessageBox::NoRole};
+QList<ButtonChoice> buttonsFor(int flags) {
+    const ButtonChoice ok{IdOk, u"确定", QMessageBox::AcceptRole};
+    const ButtonChoice cancel{IdCancel, u"取消", QMessageBox::RejectRole};
+    const ButtonChoice abort{IdAbort, u"中止(&A)", QMessageBox::RejectRole};
+    const ButtonChoice retry{IdRetry, u"重试(&R)", QMessageBox::AcceptRole};
+    const ButtonChoice ignore{IdIgnore, u"忽略(&I)", QMessageBox::AcceptRole};
+    const ButtonChoice yes{IdYes, u"是(&Y)", QMessageBox::YesRole};
+    const ButtonChoice no{IdNo, u"否(&N)", QMessageBox::NoRole};
     switch (flags & 0x0F) {
         case MbOkCancel:
             return {ok, cancel};
@@ -103,15 +103,15 @@ std::unique_ptr<QMessageBox> makeMessageBox(const QString& caption, const QStrin
     box->setText(text);
     box->setTextFormat(Qt::PlainText);
     box->setIcon(iconFor(flags));
-    const QList<ButtonSpec> buttons = buttonsFor(flags);
-    for (const ButtonSpec& spec : buttons) {
-        QPushButton* button = box->addButton(QString::fromUtf16(spec.text), spec.role);
-        button->setProperty(kResultProperty, spec.id);
-        if (spec.id == buttons.constFirst().id) {
+    const QList<ButtonChoice> buttons = buttonsFor(flags);
+    for (const ButtonChoice& choice : buttons) {
+        QPushButton* button = box->addButton(QString::fromUtf16(choice.text), choice.role);
+        button->setProperty(kResultProperty, choice.id);
+        if (choice.id == buttons.constFirst().id) {
             box->setDefaultButton(button);
         }
         // A lone OK and any Cancel answer the Escape key and the close box.
-        if (spec.id == IdCancel || buttons.size() == 1) {
+        if (choice.id == IdCancel || buttons.size() == 1) {
             box->setEscapeButton(button);
         }
     }

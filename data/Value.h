@@ -9,7 +9,7 @@ namespace vaskord::data {
 // One field as the table stores it. Whole numbers (Byte, Integer, Long Integer,
 // AutoNumber) are qint64; Single, Double, Currency and Numeric are double;
 // Yes/No is bool (never NULL). A Date/Time is the wall-clock time as stored,
-// with time spec Qt::UTC so that no time zone shifts it (an out-of-range
+// kept in Qt::UTC so that no time zone shifts it (an out-of-range
 // stored value gives an invalid QDateTime). Text and Memo are QString; a
 // replication ID is its "{...}" text, OLE objects the text "长二进制数据",
 // other binary data "0x" and hex digits.
