@@ -268,9 +268,7 @@ void TfrmMain::dlgOpen1SelectionChange(const QString& path) {
 }
 
 void TfrmMain::dlgOpen1Close() {
-    m_conDB.close();
-    m_conDB.setConnectionString(m_conDB.connectionString() + u";Data Source="_s + edt1->text());
-    m_conDB.open();
+    m_conDB.reopenOn(edt1->text());
     qryTmp.setConnection(&m_conDB);
     qrySong.setConnection(&m_conDB);
 }

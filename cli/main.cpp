@@ -38,18 +38,9 @@ void writeErr(const QString& line) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }
 
-// Opens the library the way the window does: the connection string it holds,
-// then the chosen file as its data source.
-void openLibrary(data::Tsysset& sysset, const QString& library) {
-    sysset.conDB.close();
-    sysset.conDB.setConnectionString(sysset.conDB.connectionString() + u";Data Source="_s +
-                                     library);
-    sysset.conDB.open();
-}
-
 int runSql(const Invocation& invocation) {
     data::Tsysset sysset;
-    openLibrary(sysset, invocation.library);
+    sysset.conDB.reopenOn(invocation.library);
     data::Query query;
     query.setConnection(&sysset.conDB);
     query.setSql(invocation.sql);
@@ -81,7 +72,7 @@ int runFindOrDelete(const Invocation& invocation) {
     }
 
     data::Tsysset sysset;
-    openLibrary(sysset, invocation.input.libraryPath);
+    sysset.conDB.reopenOn(invocation.input.libraryPath);
     data::Query qrySong;
     qrySong.setConnection(&sysset.conDB);
     qrySong.setSql(plan.sql);

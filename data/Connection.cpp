@@ -18,6 +18,12 @@ void Connection::open() {
     m_database = Database::open(dataSourcePath(m_connectionString));
 }
 
+void Connection::reopenOn(const QString& libraryPath) {
+    close();
+    m_connectionString += QStringLiteral(";Data Source=") + libraryPath;
+    open();
+}
+
 void Connection::close() {
     m_database.reset();
 }

@@ -36,6 +36,10 @@ public:
     // connection string. Throws DatabaseError; the connection stays closed.
     void open();
     void close();
+    // Closes, appends ";Data Source=" and the path to the connection string,
+    // and opens: each library chosen adds an entry, and the newest is opened.
+    // On failure the entry stays and the connection stays closed.
+    void reopenOn(const QString& libraryPath);
     bool isOpen() const { return m_database != nullptr; }
 
     // The open database, or nullptr; queries keep it alive while they hold rows.
