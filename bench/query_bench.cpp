@@ -13,6 +13,7 @@
 
 #include "core/SongQuery.h"
 #include "data/Query.h"
+#include "data/USysset.h"
 
 namespace {
 
@@ -51,11 +52,9 @@ int main(int argc, char** argv) {
     try {
         QElapsedTimer timer;
         timer.start();
-        vaskord::data::Connection connection;
-        connection.setConnectionString(
-            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-            QString::fromLocal8Bit(argv[1]));
-        connection.open();
+        vaskord::data::Tsysset sysset;
+        vaskord::data::Connection& connection = sysset.conDB;
+        connection.reopenOn(QString::fromLocal8Bit(argv[1]));
         const qint64 openNs = timer.nsecsElapsed();
 
         vaskord::data::Query query;

@@ -18,6 +18,7 @@
 #include "core/SongListing.h"
 #include "core/SongQuery.h"
 #include "data/Query.h"
+#include "data/USysset.h"
 
 namespace {
 
@@ -183,10 +184,9 @@ int main(int argc, char** argv) {
     }
 
     try {
-        vaskord::data::Connection connection;
-        connection.setConnectionString(
-            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + input.libraryPath);
-        connection.open();
+        vaskord::data::Tsysset sysset;
+        vaskord::data::Connection& connection = sysset.conDB;
+        connection.reopenOn(input.libraryPath);
 
         if (only == QLatin1String("query")) {
             std::printf("records %d\n", queryOnly(connection, plan).records);
