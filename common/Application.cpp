@@ -20,6 +20,12 @@ QString errorBoxText(const QString& message) {
     if (message.isEmpty() || message.back() <= u'.') {
         return message;
     }
+    // The program's own messages are Chinese sentences; a full-width end mark
+    // closes them as a "." would, and a "." behind it would read as a stray dot.
+    static constexpr char16_t kFullWidthEnds[] = u"。！？";
+    if (QStringView(kFullWidthEnds).contains(message.back())) {
+        return message;
+    }
     return message + u'.';
 }
 

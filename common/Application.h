@@ -18,7 +18,8 @@ public:
 QString applicationTitle(const QString& executableFileName);
 
 // The text of the error box: the message with "." appended, unless it is
-// empty or already ends in "." or in a character that sorts below it.
+// empty or already ends in "." or in a character that sorts below it, or in
+// a full-width sentence end (。！？).
 QString errorBoxText(const QString& message);
 
 // The default exception display: an error box captioned with the application
