@@ -1,6 +1,7 @@
 #include "common/Application.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 #include "common/Pubs.h"
 
@@ -59,7 +60,15 @@ void runHandler(const std::function<void()>& handler) {
     }
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The toolkit's file dialogs keep their last folder, history and view in
+    // the user's settings file and read it back at the next run. This program
+    // keeps nothing between runs, so its settings go where no file can be made:
+    // nothing is written under the home folder and nothing is read from it.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, u"/dev/null"_s);
+    }
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     bool handled = false;

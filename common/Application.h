@@ -33,7 +33,8 @@ void showUnknownException();
 void runHandler(const std::function<void()>& handler);
 
 // The application object: also catches what escapes an event handler that
-// was not run through runHandler.
+// was not run through runHandler, and keeps the toolkit from storing settings
+// of its own between runs.
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
