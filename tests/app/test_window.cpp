@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -625,6 +626,34 @@ private slots:
             left << it.next();
         }
         QCOMPARE(left, QStringList());
+    }
+
+    // A box wears the window's skin whichever window is active when it opens,
+    // or none.
+    void messageBoxLook() {
+        Window w;
+        QList<QImage> looks;
+        const auto openBox = [&looks] {
+            const auto box = vaskord::makeMessageBox(u"系统提示"_s, u"歌曲列表为空,不能选择!"_s,
+                                                     vaskord::MbOk | vaskord::MbIconInformation);
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            const QColor text = box->buttons().constFirst()->palette().color(QPalette::ButtonText);
+            QCOMPARE(text, QColor(u"#15428b"_s));
+            looks << box->grab().toImage();
+        };
+        QVERIFY(QApplication::activeWindow() == nullptr);
+        openBox();
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        openBox();
+        w.frm.dlgOpen1->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.frm.dlgOpen1));
+        openBox();
+        w.frm.dlgOpen1->reject();
+        QCOMPARE(looks.size(), 3);
+        QCOMPARE(looks[0], looks[1]);
+        QCOMPARE(looks[2], looks[1]);
     }
 
     void closeButton() {
