@@ -105,7 +105,11 @@ int runFindOrDelete(const Invocation& invocation) {
 
     // Nothing is deleted unless the list of what goes has been written.
     flushResults();
-    const DeletionCounts counts = deleteTickedSongFiles(listed, finder.folderHandles());
+    DeletionPass pass;
+    if (const auto library = sysset.conDB.libraryFileId()) {
+        pass.keep.push_back(*library);
+    }
+    const DeletionCounts counts = deleteTickedSongFiles(listed, finder.folderHandles(), pass);
     writeErr(deletionSummary(counts));
     // A script must not take a file that is still there for a deleted one. A
     // file already gone (a song number listed twice, or removed meanwhile)
