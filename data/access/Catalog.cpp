@@ -128,6 +128,18 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
         }
         openFailed(QStringLiteral("文件已损坏,表 '%1' 的定义无法读取").arg(name), m_path);
     }
+    // The usage map (and the free-space map after it) are rows elsewhere;
+    // libmdb passes over a map it cannot find as if the table were empty.
+    {
+        const std::uint8_t* first = m_bytes.data + std::size_t(definitionPage) * m_pageSize;
+        const std::uint32_t mapAt = mdb->fmt->tab_usage_map_offset;
+        if (mapAt + 8 <= m_pageSize && ((u32(first + mapAt) >> 8) >= pageCount() ||
+                                        (u32(first + mapAt + 4) >> 8) >= pageCount())) {
+            openFailed(
+                QStringLiteral("文件不完整(可能已被截断),表 '%1' 的页面表超出文件末尾").arg(name),
+                m_path);
+        }
+    }
     auto table = std::make_unique<Table>();
     table->name = name;
     table->definitionPage = definitionPage;
@@ -192,6 +204,22 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
             table->dataPages.push_back(guint32(next));
             previous = next;
         }
+    }
+    // Fewer rows on the table's pages than its definition counts: pages are
+    // missing, and reading on would give a short list as if it were whole.
+    std::size_t found = 0;
+    std::vector<RowLocation> rows;
+    for (const std::uint32_t page : table->dataPages) {
+        rows.clear();
+        rowsOfPage(*table, page, rows);
+        found += rows.size();
+    }
+    if (found < table->rowCount) {
+        openFailed(QStringLiteral("文件不完整或已损坏,表 '%1' 记录有 %2 行,只找到 %3 行")
+                       .arg(name)
+                       .arg(table->rowCount)
+                       .arg(found),
+                   m_path);
     }
     return table;
 }
