@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/Errors.h"
+#include "data/Query.h"
 #include "data/access/Database.h"
 #include "data/access/FieldValues.h"
 #include "tests/CaseName.h"
@@ -449,5 +450,77 @@ TEST_P(CorpusExceptionTest, ReaderGivesTheValueAccessShows) {
 
 INSTANTIATE_TEST_SUITE_P(Named, CorpusExceptionTest, testing::ValuesIn(kExceptions),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// What the reader gives reaches the dialect: conditions and sorting see the
+// values Access shows. Each row: a query, the rows it gives, and the text of
+// one field of its first row.
+struct DialectCase {
+    const char* name;
+    const char* file;  // in the corpus, or fixtures/real when it starts with "real/"
+    const char* sql;
+    int rows;
+    const char* column;
+    const char* firstValue;
+};
+
+class CorpusDialectTest : public testing::TestWithParam<DialectCase> {};
+
+TEST_P(CorpusDialectTest, ConditionsAndOrderSeeTheStoredValues) {
+    const DialectCase& c = GetParam();
+    QString path;
+    const QString file = QString::fromUtf8(c.file);
+    if (file.startsWith(QLatin1String("real/"))) {
+        path = QStringLiteral(VASKORD_FIXTURE_DIR "/") + file;
+    }
+    for (const QString& candidate : corpusFiles()) {
+        if (QFileInfo(candidate).fileName() == file) {
+            path = candidate;
+        }
+    }
+    ASSERT_FALSE(path.isEmpty()) << c.file;
+    vaskord::data::Connection connection;
+    connection.setConnectionString(QStringLiteral("Data Source=") + path);
+    connection.open();
+    vaskord::data::Query query;
+    query.setConnection(&connection);
+    query.setSql(QString::fromUtf8(c.sql));
+    query.open();
+    EXPECT_EQ(query.recordCount(), c.rows);
+    if (c.column != nullptr) {
+        ASSERT_FALSE(query.atEnd());
+        EXPECT_EQ(ourText(query.value(QString::fromUtf8(c.column))), c.firstValue);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, CorpusDialectTest,
+    testing::Values(
+        // The NULL flag of a column comes from its bit in the row's mask.
+        DialectCase{"nullRegionOfSuppliers", "real/nwind.mdb",
+                    "select * from Suppliers where Region is null order by SupplierID", 20, "City",
+                    "London"},
+        DialectCase{"yesNoOfATableWithAddedColumns", "testV2000.mdb",
+                    "select * from Table1 where I = -1", 1, "A", "abcdefg"},
+        DialectCase{"currencyZeroIsNotNull", "testV2000.mdb", "select * from Table1 where H = 0", 1,
+                    "A", "a"},
+        DialectCase{"deletedColumnLeavesTheNextReadable", "delColTestV2007.accdb",
+                    "select * from Table1 where data2 = 'foo2'", 1, "data2", "foo2"},
+        // A Decimal is scaled by its scale, not its precision.
+        DialectCase{"decimalEqualsOne", "fixedNumericTestV2000.mdb",
+                    "select * from test where col2 = 1 and col6 = -1", 1, "col5", "4"},
+        // Date/Time Extended compares and sorts as a date.
+        DialectCase{"extendedDateSorted", "extDateTestV2019.accdb",
+                    "select * from Table1 where DateExt is not null order by DateExt desc", 8,
+                    nullptr, nullptr},
+        DialectCase{"extendedDateCompared", "extDateTestV2019.accdb",
+                    "select * from Table1 where DateExt < #1800-01-01# order by DateExt", 3,
+                    "DateExt", "0100-06-14 12:45:00"},
+        // A calculated column compares by its result.
+        DialectCase{"calculatedTextCompared", "calcFieldTestV2010.accdb",
+                    "select * from Table1 where LastFirst = 'Wayne, Bruce'", 1, "LastFirstLen",
+                    "12"},
+        DialectCase{"calculatedNumberSorted", "calcFieldTestV2010.accdb",
+                    "select * from Table1 order by LastFirstLen", 4, "LastFirst", "Doe, John"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace
