@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "data/Errors.h"
 #include "data/access/FieldValues.h"
@@ -66,6 +67,35 @@ private:
     int m_out = -1;
     int m_err = -1;
 };
+
+// Page 0 from 0x18 on is masked with RC4 under a fixed key; under the mask,
+// a non-zero key at 0x3E means the other pages are encrypted.
+constexpr std::size_t kHeaderMaskStart = 0x18;
+constexpr std::size_t kEncodingKeyAt = 0x3E - kHeaderMaskStart;
+
+std::uint32_t encodingKey(const std::uint8_t* header) {
+    static const std::uint8_t kMaskKey[] = {0xC7, 0xDA, 0x39, 0x6B};
+    std::uint8_t state[256];
+    for (int i = 0; i < 256; ++i) {
+        state[i] = std::uint8_t(i);
+    }
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + state[i] + kMaskKey[i % 4]) & 0xFF;
+        std::swap(state[i], state[j]);
+    }
+    std::uint32_t key = 0;
+    for (std::size_t n = 0, i = 0, j = 0; n < kEncodingKeyAt + 4; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + state[i]) & 0xFF;
+        std::swap(state[i], state[j]);
+        const std::uint8_t plain =
+            header[kHeaderMaskStart + n] ^ state[(state[i] + state[j]) & 0xFF];
+        if (n >= kEncodingKeyAt) {
+            key |= std::uint32_t(plain) << (8 * (n - kEncodingKeyAt));
+        }
+    }
+    return key;
+}
 
 }  // namespace
 
@@ -161,6 +191,14 @@ void Database::load() {
     }
     db->m_jet3 = bytes.data[0x14] == 0;
     db->m_pageSize = db->m_jet3 ? 2048 : 4096;
+    if (bytes.size >= kHeaderMaskStart + kEncodingKeyAt + 4 && encodingKey(bytes.data) != 0) {
+        // Access 2007 and later encrypt every page but the first with the
+        // database password; older files may be encoded page by page.
+        openFailed(bytes.data[0x14] >= 2
+                       ? QStringLiteral("文件已加密(设有数据库密码),没有密码无法读取")
+                       : QStringLiteral("文件已加密(编码),无法读取"),
+                   path);
+    }
     if (bytes.size % db->m_pageSize != 0 || bytes.size < 3 * std::size_t(db->m_pageSize)) {
         openFailed(QStringLiteral("文件不完整(可能已被截断)"), path);
     }
