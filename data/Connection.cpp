@@ -1,5 +1,9 @@
 #include "data/Connection.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
+
 #include "data/MdbTable.h"
 
 namespace vaskord::data {
@@ -13,9 +17,43 @@ QString dataSourcePath(const QString& connectionString) {
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
+bool Connection::FileStamp::operator==(const FileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+}
+
+// A path that cannot be examined gets a stamp no file has, so that the next
+// query reads it and reports why it cannot.
+Connection::FileStamp Connection::stampOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return {};
+    }
+    return {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
+
 void Connection::open() {
     close();
-    m_database = Database::open(dataSourcePath(m_connectionString));
+    const QString path = dataSourcePath(m_connectionString);
+    // Taken before the read: a change while reading then shows at the next
+    // query instead of hiding behind a stamp of the changed file.
+    const FileStamp stamp = stampOf(path);
+    m_database = Database::open(path);
+    m_stamp = stamp;
+}
+
+std::shared_ptr<Database> Connection::currentDatabase() {
+    if (m_database == nullptr) {
+        return nullptr;
+    }
+    const FileStamp stamp = stampOf(m_database->path());
+    if (stamp.size < 0 || !(stamp == m_stamp)) {
+        std::shared_ptr<Database> fresh = Database::open(m_database->path());
+        m_database = std::move(fresh);
+        m_stamp = stamp;
+    }
+    return m_database;
 }
 
 void Connection::reopenOn(const QString& libraryPath) {

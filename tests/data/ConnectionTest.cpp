@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -239,6 +241,152 @@ TEST(ConnectionTest, AQueryWithoutAConnectionRaises) {
     query.setSql(QStringLiteral("select * from Ok_Song"));
     EXPECT_THROW(query.open(), DatabaseError);
     EXPECT_FALSE(query.isOpen());
+}
+
+// ---------------------------------------------------------- the library changes while open
+
+// What a query sees of the library: how many songs, and the name of song 12001.
+struct LibraryView {
+    int songs = 0;
+    QString name12001;
+    bool operator==(const LibraryView&) const = default;
+};
+
+void PrintTo(const LibraryView& view, std::ostream* os) {
+    *os << view.songs << " songs, 12001 named '" << view.name12001.toStdString() << "'";
+}
+
+LibraryView viewOf(Connection& connection) {
+    LibraryView view{songCount(connection), {}};
+    Query query;
+    query.setConnection(&connection);
+    query.setSql(QStringLiteral("select S_NAME from Ok_Song where S_Code = '12001'"));
+    query.open();
+    if (!query.atEnd()) {
+        view.name12001 = query.fieldText(QStringLiteral("S_NAME"));
+    }
+    return view;
+}
+
+// The edge library with "O'Neil" (song 12001's name and its singer's) spelt
+// "O'Neal": the same size, one field's bytes changed, as an update in place
+// by the request system would leave it.
+QByteArray edgeLibraryWithOneNameChanged() {
+    const auto utf16 = [](const QString& text) {
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QByteArray bytes = readAll(fixturePath(QStringLiteral("songs-edge.mdb")));
+    const QByteArray from = utf16(QStringLiteral("O'Neil"));
+    EXPECT_EQ(bytes.count(from), 2);
+    bytes.replace(from, utf16(QStringLiteral("O'Neal")));
+    return bytes;
+}
+
+void overwriteInPlace(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+struct LibraryChangeCase {
+    const char* name;
+    std::function<void(const QString& path, const QDir& dir)> change;
+    LibraryView after;
+};
+
+class LibraryChangeTest : public testing::TestWithParam<LibraryChangeCase> {};
+
+// Each query reads the library as it is then; a query opened before the
+// change keeps reading the rows it found.
+TEST_P(LibraryChangeTest, TheNextQuerySeesTheChange) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    const LibraryView before{120, QStringLiteral("O'Neil")};
+    ASSERT_EQ(viewOf(con), before);
+    Query earlier;
+    earlier.setConnection(&con);
+    earlier.setSql(QStringLiteral("select * from Ok_Song"));
+    earlier.open();
+
+    GetParam().change(path, QDir(temp.path()));
+
+    EXPECT_EQ(viewOf(con), GetParam().after);
+    int rows = 0;
+    for (; !earlier.atEnd(); earlier.next(), ++rows) {
+        for (const QString& column : earlier.columnNames()) {
+            earlier.fieldText(column);
+        }
+    }
+    EXPECT_EQ(rows, before.songs);
+    EXPECT_EQ(viewOf(con), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, LibraryChangeTest,
+    testing::Values(
+        LibraryChangeCase{"replacedByRenameOver",
+                          [](const QString& path, const QDir& dir) {
+                              const QString copy = dir.filePath(QStringLiteral("新.mdb"));
+                              ASSERT_TRUE(
+                                  QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), copy));
+                              ASSERT_EQ(std::rename(QFile::encodeName(copy).constData(),
+                                                    QFile::encodeName(path).constData()),
+                                        0);
+                          },
+                          {3000, QString()}},
+        LibraryChangeCase{"rewrittenInPlace",
+                          [](const QString& path, const QDir&) {
+                              overwriteInPlace(
+                                  path, readAll(fixturePath(QStringLiteral("songs-demo.mdb"))));
+                          },
+                          {3000, QString()}},
+        LibraryChangeCase{"oneFieldUpdatedInPlace",
+                          [](const QString& path, const QDir&) {
+                              overwriteInPlace(path, edgeLibraryWithOneNameChanged());
+                          },
+                          {120, QStringLiteral("O'Neal")}},
+        LibraryChangeCase{
+            "updatedWithItsModificationTimePutBack",
+            [](const QString& path, const QDir&) {
+                struct stat status {};
+                ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+                overwriteInPlace(path, edgeLibraryWithOneNameChanged());
+                const timespec times[2] = {status.st_atim, status.st_mtim};
+                ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            },
+            {120, QStringLiteral("O'Neal")}}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// A library that goes away fails the query with the reason; once it is back
+// the same connection reads it again.
+TEST(LibraryGoneTest, ALibraryGoneForAWhileFailsTheQueryThenReadsAgain) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    ASSERT_EQ(songCount(con), 120);
+
+    ASSERT_TRUE(QFile::remove(path));
+    try {
+        songCount(con);
+        FAIL() << "queried a removed library";
+    } catch (const DatabaseError& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains(QStringLiteral("文件不存在"))) << error.what();
+        EXPECT_TRUE(message.contains(path)) << error.what();
+    }
+    EXPECT_TRUE(con.isOpen());
+
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), path));
+    EXPECT_EQ(songCount(con), 3000);
 }
 
 // ---------------------------------------------------------- read only
