@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-#include "data/MdbTable.h"
+#include "data/access/Database.h"
 
 namespace vaskord::data {
 
