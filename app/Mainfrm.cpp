@@ -106,7 +106,12 @@ TfrmMain::TfrmMain(data::Connection& conDB, QWidget* parent)
     QFont font(u"宋体"_s);
     font.setPixelSize(12);
     setFont(font);
-    setStyleSheet(office2007BlueStyleSheet());
+    // The skin dresses the whole program, not this window alone, so that a
+    // message box or dialog looks the same whichever window it opens over.
+    const QString skin = office2007BlueStyleSheet();
+    if (qApp->styleSheet() != skin) {
+        qApp->setStyleSheet(skin);
+    }
     buildComponents();
 
     runLibraryDialog = [](QFileDialog& dialog) { dialog.exec(); };
@@ -359,7 +364,11 @@ void TfrmMain::btnDeleteSongClick() {
     setHandCursor();
     StatusLine(deletingStatus());
     SongListRows rows(lvSong);
-    const DeletionCounts counts = deleteTickedSongFiles(rows);
+    DeletionPass pass;
+    if (const auto library = m_conDB.libraryFileId()) {
+        pass.keep.push_back(*library);
+    }
+    const DeletionCounts counts = deleteTickedSongFiles(rows, pass);
     StatusLine(deletionSummary(counts));
     ShowPrompt(windowTitle(), 0);
     setDefaultCursor();

@@ -35,23 +35,31 @@ Connection::FileStamp Connection::stampOf(const QString& path) {
 
 void Connection::open() {
     close();
-    const QString path = dataSourcePath(m_connectionString);
-    // Taken before the read: a change while reading then shows at the next
+    // Stamped before the read: a change while reading then shows at the next
     // query instead of hiding behind a stamp of the changed file.
-    const FileStamp stamp = stampOf(path);
-    m_database = Database::open(path);
+    const FileStamp stamp = stampOf(m_libraryPath);
+    m_database = Database::open(m_libraryPath);
     m_stamp = stamp;
+    rememberFileId();
+}
+
+void Connection::rememberFileId() {
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_libraryPath).constData(), &st) == 0) {
+        m_libraryId = FileId::of(st);
+    }
 }
 
 std::shared_ptr<Database> Connection::currentDatabase() {
     if (m_database == nullptr) {
         return nullptr;
     }
-    const FileStamp stamp = stampOf(m_database->path());
+    const FileStamp stamp = stampOf(m_libraryPath);
     if (stamp.size < 0 || !(stamp == m_stamp)) {
-        std::shared_ptr<Database> fresh = Database::open(m_database->path());
+        std::shared_ptr<Database> fresh = Database::open(m_libraryPath);
         m_database = std::move(fresh);
         m_stamp = stamp;
+        rememberFileId();
     }
     return m_database;
 }
@@ -59,11 +67,13 @@ std::shared_ptr<Database> Connection::currentDatabase() {
 void Connection::reopenOn(const QString& libraryPath) {
     close();
     m_connectionString += QStringLiteral(";Data Source=") + libraryPath;
+    m_libraryPath = libraryPath;
     open();
 }
 
 void Connection::close() {
     m_database.reset();
+    m_libraryId.reset();
 }
 
 }  // namespace vaskord::data
