@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -99,9 +100,28 @@ TEST_P(OpenFailureTest, RaisesANamedErrorAndStaysClosed) {
         if (GetParam().namesPath) {
             EXPECT_TRUE(message.contains(path)) << error.what();
         }
+        // The operator reads Chinese only: no system or library text in English.
+        // Names quoted from the file, the path and the product's name aside.
+        QString words = message;
+        words.remove(path).remove(QStringLiteral("Access")).remove(QStringLiteral("GB"));
+        words.remove(QRegularExpression(QStringLiteral("'[^']*'")));
+        EXPECT_FALSE(words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+            << error.what();
     }
     EXPECT_FALSE(sysset.conDB.isOpen());
 }
+
+// A file of `bytes` bytes, all but its start a hole: `start` and zeros.
+QString sparseFile(const QDir& dir, const QString& name, const QByteArray& start, qint64 bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(start);
+    EXPECT_TRUE(file.resize(bytes));
+    return path;
+}
+
+constexpr qint64 kGigabyte = qint64(1) << 30;
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenLibraries, OpenFailureTest,
@@ -152,7 +172,43 @@ INSTANTIATE_TEST_SUITE_P(
                             QFile::setPermissions(path, QFileDevice::WriteOwner);
                             return path;
                         },
-                        "权限", true, true}),
+                        "权限", true, true},
+        OpenFailureCase{"fifo",
+                        [](const QDir& dir) {
+                            const QString path = dir.filePath(QStringLiteral("管道.mdb"));
+                            EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+                            return path;
+                        },
+                        "这不是普通文件", true},
+        OpenFailureCase{"endlessDevice", [](const QDir&) { return QStringLiteral("/dev/zero"); },
+                        "这不是普通文件", true},
+        OpenFailureCase{"zerosOf3GB",
+                        [](const QDir& dir) {
+                            return sparseFile(dir, QStringLiteral("空洞.mdb"), {}, 3 * kGigabyte);
+                        },
+                        "不是 Access 数据库文件", true},
+        OpenFailureCase{"zerosOf1TB",
+                        [](const QDir& dir) {
+                            return sparseFile(dir, QStringLiteral("空洞.mdb"), {},
+                                              1024 * kGigabyte);
+                        },
+                        "不是 Access 数据库文件", true},
+        OpenFailureCase{"libraryGrownTo3GB",
+                        [](const QDir& dir) {
+                            return sparseFile(
+                                dir, QStringLiteral("大.mdb"),
+                                readAll(fixturePath(QStringLiteral("songs-edge.mdb"))),
+                                3 * kGigabyte);
+                        },
+                        "超过 Access 数据库 2 GB 的上限", true},
+        OpenFailureCase{"libraryGrownTo1TB",
+                        [](const QDir& dir) {
+                            return sparseFile(
+                                dir, QStringLiteral("大.mdb"),
+                                readAll(fixturePath(QStringLiteral("songs-edge.mdb"))),
+                                1024 * kGigabyte);
+                        },
+                        "超过 Access 数据库 2 GB 的上限", true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // libmdb prints about odd files, partly on standard output, where the
@@ -438,6 +494,30 @@ TEST(LibraryGoneTest, ALibraryGoneForAWhileFailsTheQueryThenReadsAgain) {
 
     ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), path));
     EXPECT_EQ(songCount(con), 3000);
+}
+
+// A FIFO renamed over the library has no writer: the next query must refuse
+// it at once rather than wait for one.
+TEST(LibraryGoneTest, AFifoPutInPlaceOfTheLibraryIsRefused) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    ASSERT_EQ(songCount(con), 120);
+
+    const QString fifo = temp.filePath(QStringLiteral("管道"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(std::rename(QFile::encodeName(fifo).constData(), QFile::encodeName(path).constData()),
+              0);
+    try {
+        songCount(con);
+        FAIL() << "queried a FIFO";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("这不是普通文件")))
+            << error.what();
+    }
 }
 
 // ---------------------------------------------------------- read only

@@ -6,7 +6,7 @@
 
 #include "TsvTwin.h"
 #include "data/Query.h"
-#include "data/SqlParser.h"
+#include "data/query/SqlParser.h"
 #include "tests/CaseName.h"
 
 using vaskord::data::Connection;
