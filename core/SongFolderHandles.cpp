@@ -68,6 +68,11 @@ int SongFolderHandles::openError(const QString& folder) const {
 }
 
 std::optional<SongFilePlace> songFilePlace(const QString& path) {
+    // A broken UTF-16 character would be encoded as another one: the name
+    // deleted would not be the name shown.
+    if (!path.isValidUtf16()) {
+        return std::nullopt;
+    }
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0 || slash == path.size() - 1) {
         return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "core/SongFolders.h"
 #include "data/MdbTable.h"
 
 namespace vaskord::data {
@@ -19,6 +20,9 @@ Connection::~Connection() = default;
 
 void Connection::open() {
     close();
+    if (const QString problem = libraryPathProblem(m_libraryPath); !problem.isEmpty()) {
+        throw DatabaseError((QStringLiteral("打开歌库失败:") + problem).toStdString());
+    }
     m_database = Database::open(m_libraryPath);
     struct stat st {};
     if (::stat(QFile::encodeName(m_libraryPath).constData(), &st) == 0) {
