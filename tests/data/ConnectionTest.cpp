@@ -151,7 +151,19 @@ INSTANTIATE_TEST_SUITE_P(
                             QFile::setPermissions(path, QFileDevice::WriteOwner);
                             return path;
                         },
-                        "权限", true, true}),
+                        "权限", true, true},
+        // A GBK name from a Windows disk: the text cannot give its bytes back.
+        OpenFailureCase{
+            "nameNotUtf8",
+            [](const QDir& dir) {
+                const QByteArray gbk = QFile::encodeName(dir.path()) + "/\xb8\xe8.mdb";
+                QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")),
+                            dir.filePath(QStringLiteral("copy.mdb")));
+                ::rename(QFile::encodeName(dir.filePath(QStringLiteral("copy.mdb"))).constData(),
+                         gbk.constData());
+                return QFile::decodeName(gbk);
+            },
+            "convmv -f gbk -t utf-8", true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // libmdb prints about odd files, partly on standard output, where the
