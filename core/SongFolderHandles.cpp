@@ -84,6 +84,16 @@ std::optional<SongFilePlace> songFilePlace(const QString& path) {
     return place;
 }
 
+bool songFileRemains(SongFolderHandles& folders, const QString& path) {
+    const std::optional<SongFilePlace> place = songFilePlace(path);
+    if (!place) {
+        return false;
+    }
+    const int fd = folders.open(place->folder);
+    struct stat st {};
+    return fd >= 0 && ::fstatat(fd, place->name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 QString folderUnsearchableText(const QString& folder, int error) {
     QString why;
     switch (error) {

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -197,6 +198,30 @@ TEST(OpenFailureOutputTest, ABrokenLibraryPrintsNothing) {
     std::fclose(sink);
     EXPECT_TRUE(failed);
     EXPECT_EQ(readAll(capture), QByteArray());
+}
+
+// Silencing libmdb must give each stream back as it was: a closed standard
+// output stays closed rather than come back as /dev/null, where a listing
+// would vanish without an error.
+TEST(OpenFailureOutputTest, AClosedStandardOutputStaysClosed) {
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    ASSERT_GE(savedOut, 0);
+    close(STDOUT_FILENO);
+    bool opened = false;
+    try {
+        Connection con;
+        con.setConnectionString(QStringLiteral("Data Source=") +
+                                fixturePath(QStringLiteral("songs-edge.mdb")));
+        con.open();
+        opened = con.isOpen();
+    } catch (const DatabaseError&) {
+    }
+    const bool closedAfter = fcntl(STDOUT_FILENO, F_GETFD) == -1;
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedOut);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(closedAfter);
 }
 
 // ---------------------------------------------------------- reopening
