@@ -105,7 +105,12 @@ TfrmMain::TfrmMain(data::Connection& conDB, QWidget* parent)
     QFont font(u"宋体"_s);
     font.setPixelSize(12);
     setFont(font);
-    setStyleSheet(office2007BlueStyleSheet());
+    // The skin dresses the whole program, not this window alone, so that a
+    // message box or dialog looks the same whichever window it opens over.
+    const QString skin = office2007BlueStyleSheet();
+    if (qApp->styleSheet() != skin) {
+        qApp->setStyleSheet(skin);
+    }
     buildComponents();
 
     runLibraryDialog = [](QFileDialog& dialog) { dialog.exec(); };

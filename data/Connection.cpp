@@ -5,7 +5,7 @@
 #include <QFile>
 
 #include "core/SongFolders.h"
-#include "data/MdbTable.h"
+#include "data/access/Database.h"
 
 namespace vaskord::data {
 

@@ -2,13 +2,16 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -649,6 +652,65 @@ private slots:
         QCOMPARE(songCodes(w.frm.lvSong), QStringList{u"13008"_s});
         QVERIFY(QFile::exists(folder.file(u"13008"_s)));
         QVERIFY(!QFile::exists(folder.file(u"13001"_s)));
+    }
+
+    // Nothing is kept between runs: opening both dialogs leaves the home
+    // folder as it was, though the toolkit's dialogs like to remember things.
+    void noTraceInHome() {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, home.path());
+        for (const QString& name :
+             {u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_STATE_HOME"_s}) {
+            env.remove(name);
+        }
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(home.path());
+        run.start(QStringLiteral(VASKORD_DIALOG_RUN), {});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{u"原曲库路径"_s, u"请选择歌曲所在目录"_s}));
+
+        QStringList left;
+        QDirIterator it(home.path(),
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            left << it.next();
+        }
+        QCOMPARE(left, QStringList());
+    }
+
+    // A box wears the window's skin whichever window is active when it opens,
+    // or none.
+    void messageBoxLook() {
+        Window w;
+        QList<QImage> looks;
+        const auto openBox = [&looks] {
+            const auto box = vaskord::makeMessageBox(u"系统提示"_s, u"歌曲列表为空,不能选择!"_s,
+                                                     vaskord::MbOk | vaskord::MbIconInformation);
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            const QColor text = box->buttons().constFirst()->palette().color(QPalette::ButtonText);
+            QCOMPARE(text, QColor(u"#15428b"_s));
+            looks << box->grab().toImage();
+        };
+        QVERIFY(QApplication::activeWindow() == nullptr);
+        openBox();
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        openBox();
+        w.frm.dlgOpen1->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.frm.dlgOpen1));
+        openBox();
+        w.frm.dlgOpen1->reject();
+        QCOMPARE(looks.size(), 3);
+        QCOMPARE(looks[0], looks[1]);
+        QCOMPARE(looks[2], looks[1]);
     }
 
     void closeButton() {
