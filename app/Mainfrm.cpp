@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTextBlock>
 #include <QTreeWidget>
 
 #include "app/DateEdit.h"
@@ -253,14 +252,7 @@ void TfrmMain::StatusLine(const QString& text) {
 }
 
 QStringList TfrmMain::memoLines() const {
-    QStringList lines;
-    if (edtPath->document()->isEmpty()) {
-        return lines;
-    }
-    for (QTextBlock block = edtPath->document()->begin(); block.isValid(); block = block.next()) {
-        lines << block.text();
-    }
-    return lines;
+    return m_memoFolders;
 }
 
 void TfrmMain::btnSelectDBClick() {
@@ -283,14 +275,19 @@ void TfrmMain::btnAddClick() {
     if (folder.isEmpty()) {
         return;
     }
-    const QStringList lines = memoLines();
-    const QStringList added = addSongFolder(lines, folder);
-    if (added.size() != lines.size()) {
-        edtPath->appendPlainText(added.constLast());
+    if (const QString problem = songFolderProblem(folder); !problem.isEmpty()) {
+        ShowPrompt(problem, 0);
+        return;
+    }
+    const QStringList added = addSongFolder(m_memoFolders, folder);
+    if (added.size() != m_memoFolders.size()) {
+        m_memoFolders = added;
+        edtPath->appendPlainText(folder);
     }
 }
 
 void TfrmMain::btnClearClick() {
+    m_memoFolders.clear();
     edtPath->clear();
 }
 

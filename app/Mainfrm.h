@@ -101,6 +101,9 @@ private:
     void addSongRow(const SongRow& row);
 
     data::Connection& m_conDB;
+    // The folders the memo shows, one entry each: the memo's text is never
+    // read back, so no folder name can become two lines.
+    QStringList m_memoFolders;
     QStringList slSongPath;
 };
 

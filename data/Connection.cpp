@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "core/SongFolders.h"
 #include "data/access/Database.h"
 
 namespace vaskord::data {
@@ -35,6 +36,9 @@ Connection::FileStamp Connection::stampOf(const QString& path) {
 
 void Connection::open() {
     close();
+    if (const QString problem = libraryPathProblem(m_libraryPath); !problem.isEmpty()) {
+        throw DatabaseError((QStringLiteral("打开歌库失败:") + problem).toStdString());
+    }
     // Stamped before the read: a change while reading then shows at the next
     // query instead of hiding behind a stamp of the changed file.
     const FileStamp stamp = stampOf(m_libraryPath);

@@ -38,32 +38,59 @@ public:
     QuietStdio() {
         std::fflush(stdout);
         std::fflush(stderr);
-        const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0) {
+            return;
+        }
+        // Kept above the standard numbers: opened onto a closed stream, the
+        // sink would be saved and then restored as that stream.
+        const int sink = ::fcntl(null, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(null);
         if (sink < 0) {
             return;
         }
         m_out = ::dup(STDOUT_FILENO);
+        const bool outUsable = m_out >= 0 || errno == EBADF;
         m_err = ::dup(STDERR_FILENO);
+        const bool errUsable = m_err >= 0 || errno == EBADF;
+        // Out of descriptors: a stream that cannot be saved is left alone.
+        if (!outUsable || !errUsable) {
+            for (const int fd : {m_out, m_err, sink}) {
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+            return;
+        }
         ::dup2(sink, STDOUT_FILENO);
         ::dup2(sink, STDERR_FILENO);
         ::close(sink);
+        m_active = true;
     }
     ~QuietStdio() {
+        if (!m_active) {
+            return;
+        }
         std::fflush(stdout);
         std::fflush(stderr);
-        if (m_out >= 0) {
-            ::dup2(m_out, STDOUT_FILENO);
-            ::close(m_out);
-        }
-        if (m_err >= 0) {
-            ::dup2(m_err, STDERR_FILENO);
-            ::close(m_err);
-        }
+        restore(m_out, STDOUT_FILENO);
+        restore(m_err, STDERR_FILENO);
     }
     QuietStdio(const QuietStdio&) = delete;
     QuietStdio& operator=(const QuietStdio&) = delete;
 
 private:
+    // A stream that was closed before is closed again.
+    static void restore(int saved, int fd) {
+        if (saved >= 0) {
+            ::dup2(saved, fd);
+            ::close(saved);
+        } else {
+            ::close(fd);
+        }
+    }
+
+    bool m_active = false;
     int m_out = -1;
     int m_err = -1;
 };

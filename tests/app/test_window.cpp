@@ -399,14 +399,45 @@ private slots:
     void songFolders() {
         Window w;
         SongFolder folder({});
+        const QString upper = folder.path.toUpper();
+        QVERIFY(upper != folder.path);
         w.addFolder(folder.path);
-        w.addFolder(folder.path.toUpper() == folder.path ? folder.path : folder.path.toUpper());
+        // Letter case makes another folder on Linux.
+        w.addFolder(upper);
         w.addFolder(folder.path);
         w.addFolder(u"/"_s);
         w.frm.btnAdd->click();  // cancelled: nothing changes
-        QCOMPARE(w.frm.edtPath->toPlainText(), folder.path + u"\n/"_s);
+        QCOMPARE(w.frm.edtPath->toPlainText(), folder.path + u'\n' + upper + u"\n/"_s);
         w.frm.btnClear->click();
         QVERIFY(w.frm.edtPath->toPlainText().isEmpty());
+    }
+
+    // A folder that would name another folder is refused with a prompt and
+    // never reaches the memo or the search list.
+    void refusedFolder_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("lineBreak") << u"/tmp\n歌曲"_s << u"控制字符"_s;
+        QTest::newRow("relative") << u"歌曲"_s << u"完整路径"_s;
+        QTest::newRow("notUtf8") << QFile::decodeName("/tmp/\xb8\xe8\xc7\xfa")
+                                 << u"convmv -f gbk -t utf-8"_s;
+    }
+    void refusedFolder() {
+        QFETCH(QString, folder);
+        QFETCH(QString, prompt);
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder songs(kListedCodes);
+        w.addFolder(songs.path);
+        w.addFolder(folder);
+        QCOMPARE(recorder.boxes.size(), 1);
+        QVERIFY2(recorder.lastText().contains(prompt), qPrintable(recorder.lastText()));
+        QCOMPARE(w.frm.edtPath->toPlainText(), songs.path);
+
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.frm.edtCount->lineEdit()->setText(u"100"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(w.frm.songFolders(), QStringList{songs.path + u'/'});
     }
 
     void libraryChoice() {
@@ -595,6 +626,32 @@ private slots:
 
         w.frm.btnSelectAll->click();
         QCOMPARE(w.frm.lvSong->topLevelItem(0)->checkState(0), Qt::Checked);
+    }
+
+    // The library chosen lies in the song folder under a song's name: it is
+    // listed like a file, but never deleted.
+    void deleteNeverTakesTheOpenLibrary() {
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        QVERIFY(QFile::remove(folder.file(u"13008"_s)));
+        QVERIFY(QFile::copy(kFixtures + u"/songs-edge.mdb"_s, folder.file(u"13008"_s)));
+        QFile::setPermissions(folder.file(u"13008"_s), QFile::ReadOwner | QFile::WriteOwner);
+        w.chooseLibrary(folder.file(u"13008"_s));
+        QVERIFY(w.sysset.conDB.isOpen());
+        w.addFolder(folder.path);
+        w.frm.edtCount->lineEdit()->setText(u"100"_s);
+        w.frm.cbSongNo->setChecked(true);
+        w.frm.edtSongNo->setText(u"1300"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+
+        w.frm.btnSelectAll->click();
+        w.frm.btnDeleteSong->click();
+        QCOMPARE(recorder.lastText(), u" 已选中数量:4 删除歌曲 成功数量:3 失败数量:1 异常数量:0"_s);
+        QCOMPARE(songCodes(w.frm.lvSong), QStringList{u"13008"_s});
+        QVERIFY(QFile::exists(folder.file(u"13008"_s)));
+        QVERIFY(!QFile::exists(folder.file(u"13001"_s)));
     }
 
     // Nothing is kept between runs: opening both dialogs leaves the home

@@ -208,7 +208,19 @@ INSTANTIATE_TEST_SUITE_P(
                                 readAll(fixturePath(QStringLiteral("songs-edge.mdb"))),
                                 1024 * kGigabyte);
                         },
-                        "超过 Access 数据库 2 GB 的上限", true}),
+                        "超过 Access 数据库 2 GB 的上限", true},
+        // A GBK name from a Windows disk: the text cannot give its bytes back.
+        OpenFailureCase{
+            "nameNotUtf8",
+            [](const QDir& dir) {
+                const QByteArray gbk = QFile::encodeName(dir.path()) + "/\xb8\xe8.mdb";
+                QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")),
+                            dir.filePath(QStringLiteral("copy.mdb")));
+                ::rename(QFile::encodeName(dir.filePath(QStringLiteral("copy.mdb"))).constData(),
+                         gbk.constData());
+                return QFile::decodeName(gbk);
+            },
+            "convmv -f gbk -t utf-8", true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // libmdb prints about odd files, partly on standard output, where the
@@ -242,6 +254,30 @@ TEST(OpenFailureOutputTest, ABrokenLibraryPrintsNothing) {
     std::fclose(sink);
     EXPECT_TRUE(failed);
     EXPECT_EQ(readAll(capture), QByteArray());
+}
+
+// Silencing libmdb must give each stream back as it was: a closed standard
+// output stays closed rather than come back as /dev/null, where a listing
+// would vanish without an error.
+TEST(OpenFailureOutputTest, AClosedStandardOutputStaysClosed) {
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    ASSERT_GE(savedOut, 0);
+    close(STDOUT_FILENO);
+    bool opened = false;
+    try {
+        Connection con;
+        con.setConnectionString(QStringLiteral("Data Source=") +
+                                fixturePath(QStringLiteral("songs-edge.mdb")));
+        con.open();
+        opened = con.isOpen();
+    } catch (const DatabaseError&) {
+    }
+    const bool closedAfter = fcntl(STDOUT_FILENO, F_GETFD) == -1;
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedOut);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(closedAfter);
 }
 
 // ---------------------------------------------------------- reopening
