@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
@@ -51,6 +52,29 @@ public:
 
 private:
     QTreeWidget* m_list;
+};
+
+// The library dialog. The toolkit's dialog reads a folder name typed without
+// its path against the program's working folder, not the folder shown, so it
+// takes the name for a new file and adds ".mdb"; open that folder instead, as
+// the dialog does with a folder path typed in full.
+class LibraryFileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        const QString suffix = u'.' + defaultSuffix();
+        if (files.size() == 1 && files.constFirst().endsWith(suffix) &&
+            !QFileInfo::exists(files.constFirst())) {
+            const QFileInfo folder(files.constFirst().chopped(suffix.size()));
+            if (folder.isDir()) {
+                setDirectory(folder.absoluteFilePath());
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
 };
 
 template <typename Widget>
@@ -202,7 +226,7 @@ void TfrmMain::buildComponents() {
     btnClose =
         button(this, "btnClose", u"关闭"_s, 1015, 693, 84, 33, QStyle::SP_DialogCloseButton, false);
 
-    dlgOpen1 = new QFileDialog(this, u"原曲库路径"_s);
+    dlgOpen1 = new LibraryFileDialog(this, u"原曲库路径"_s);
     dlgOpen1->setObjectName(u"dlgOpen1"_s);
     dlgOpen1->setOption(QFileDialog::DontUseNativeDialog);
     dlgOpen1->setAcceptMode(QFileDialog::AcceptOpen);
@@ -213,6 +237,7 @@ void TfrmMain::buildComponents() {
     dlgOpenPath->setObjectName(u"dlgOpenPath"_s);
 
     connect(dlgOpen1, &QFileDialog::currentChanged, this, &TfrmMain::dlgOpen1SelectionChange);
+    connect(dlgOpen1, &QFileDialog::fileSelected, this, &TfrmMain::dlgOpen1FileSelected);
     connectButton(btnSelectDB, &TfrmMain::btnSelectDBClick);
     connectButton(btnAdd, &TfrmMain::btnAddClick);
     connectButton(btnClear, &TfrmMain::btnClearClick);
@@ -269,6 +294,18 @@ void TfrmMain::btnSelectDBClick() {
 }
 
 void TfrmMain::dlgOpen1SelectionChange(const QString& path) {
+    // Browsing passes through folders and clears the selection on the way;
+    // neither is a library, and taking it would lose the one in use when the
+    // operator then cancels.
+    if (path.isEmpty() || QFileInfo(path).isDir()) {
+        return;
+    }
+    edt1->setText(path);
+}
+
+void TfrmMain::dlgOpen1FileSelected(const QString& path) {
+    // A confirmed dialog opens the file it confirmed, typed into the name box
+    // or picked in the list.
     edt1->setText(path);
 }
 

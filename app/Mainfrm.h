@@ -41,6 +41,7 @@ public:
     // Handlers, public so that a test can raise the events a person would.
     void btnSelectDBClick();
     void dlgOpen1SelectionChange(const QString& path);
+    void dlgOpen1FileSelected(const QString& path);
     void dlgOpen1Close();
     void btnAddClick();
     void btnClearClick();

@@ -1,10 +1,13 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QCompleter>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +18,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
@@ -86,6 +90,90 @@ struct SongFolder {
     }
     QString file(const QString& code) const { return path + u'/' + code + u".mpg"_s; }
 };
+
+// A folder of libraries to browse: 甲.mdb and 乙.mdb, and a folder 旧 beside them.
+struct LibraryFolder {
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"曲库"_s);
+    LibraryFolder() {
+        QDir().mkpath(path + u"/旧"_s);
+        QFile::copy(kFixtures + u"/songs-edge.mdb"_s, file(u"甲.mdb"_s));
+        QFile::copy(kFixtures + u"/songs-edge.mdb"_s, file(u"乙.mdb"_s));
+    }
+    QString file(const QString& name) const { return name.isEmpty() ? name : path + u'/' + name; }
+};
+
+// Types text into a box key by key, as a keyboard or an input method gives it.
+void typeInto(QWidget* box, const QString& text) {
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// Does one step in the library dialog, as the operator would:
+// "click NAME" clicks an entry of the folder shown, "up" goes up a folder with
+// the keyboard, "type TEXT" types into the name box, "enter" presses Enter
+// there, "open" presses the open button and "cancel" presses Escape.
+void dialogStep(QFileDialog& dialog, const QString& folder, const QString& step) {
+    auto* view = dialog.findChild<QAbstractItemView*>(u"treeView"_s);
+    auto* nameBox = dialog.findChild<QLineEdit*>(u"fileNameEdit"_s);
+    QVERIFY(view != nullptr && view->isVisible() && nameBox != nullptr);
+    const QString verb = step.section(u' ', 0, 0);
+    const QString argument = step.section(u' ', 1);
+    if (verb == u"click"_s) {
+        auto* model = qobject_cast<QFileSystemModel*>(view->model());
+        QVERIFY(model != nullptr);
+        const QModelIndex index = model->index(folder + u'/' + argument);
+        QTRY_VERIFY(index.isValid() && view->visualRect(index).isValid());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        QTRY_COMPARE(view->currentIndex(), index);
+    } else if (verb == u"up"_s) {
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Backspace);
+    } else if (verb == u"type"_s) {
+        nameBox->setFocus();
+        QTRY_VERIFY(nameBox->hasFocus());
+        nameBox->clear();
+        typeInto(nameBox, QString(argument).replace(u"FOLDER"_s, folder));
+    } else if (verb == u"enter"_s) {
+        QTest::keyClick(nameBox, Qt::Key_Return);
+    } else if (verb == u"open"_s) {
+        auto* buttons = dialog.findChild<QDialogButtonBox*>(u"buttonBox"_s);
+        QPushButton* open = buttons->button(QDialogButtonBox::Open);
+        QTRY_VERIFY(open->isEnabled());
+        // Typing may have left the completion list open; a click elsewhere
+        // would only close it.
+        if (QCompleter* completer = nameBox->completer(); completer->popup()->isVisible()) {
+            QTest::keyClick(completer->popup(), Qt::Key_Escape);
+        }
+        QTest::mouseClick(open, Qt::LeftButton);
+    } else if (verb == u"cancel"_s) {
+        QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    } else {
+        QFAIL(qPrintable(u"unknown step "_s + step));
+    }
+}
+
+// Presses 选择(&C) and goes through the library dialog step by step; a step
+// that fails leaves the dialog, so the test goes on.
+void runLibraryDialog(Window& w, const QString& folder, const QStringList& steps) {
+    w.frm.runLibraryDialog = [](QFileDialog& dialog) { dialog.exec(); };
+    w.frm.dlgOpen1->setDirectory(folder);
+    QFileDialog* dialog = w.frm.dlgOpen1;
+    QTimer::singleShot(0, dialog, [dialog, folder, steps] {
+        [&] {
+            QTRY_VERIFY(dialog->isActiveWindow());
+            for (const QString& step : steps) {
+                dialogStep(*dialog, QDir(dialog->directory()).absolutePath(), step);
+                if (QTest::currentTestFailed()) {
+                    return;
+                }
+            }
+        }();
+        QTRY_VERIFY(!dialog->isVisible() || (dialog->reject(), true));
+    });
+    w.frm.btnSelectDB->click();
+}
 
 // Songs of songs-edge.mdb numbered 1300…, request count below 100, in query
 // order with their files: 13008 (-1), 13001 (0), 13005 (3), 13007 (99). Two
@@ -435,6 +523,64 @@ private slots:
         w.frm.btnQuery->click();
         QCOMPARE(recorder.boxes.size(), 2);
         QCOMPARE(recorder.lastText(), u"请添加歌曲路径!"_s);
+    }
+
+    // The library dialog driven as the operator drives it. Cancelling keeps
+    // the file last clicked in the list, or else the library in use; browsing
+    // through folders never empties the library box; confirming opens the
+    // file confirmed, typed or clicked.
+    void libraryDialog_data() {
+        QTest::addColumn<QString>("before");  // the library in use when the dialog opens
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("library");  // the library box afterwards
+        QTest::addColumn<bool>("opened");
+        const QString a = u"甲.mdb"_s;
+        const QString b = u"乙.mdb"_s;
+        QTest::newRow("file clicked, cancelled")
+            << QString() << QStringList{u"click "_s + b, u"cancel"_s} << b << true;
+        QTest::newRow("nothing chosen yet, cancelled")
+            << QString() << QStringList{u"cancel"_s} << QString() << false;
+        QTest::newRow("up a folder, cancelled")
+            << a << QStringList{u"up"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder clicked, cancelled")
+            << a << QStringList{u"click 旧"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder typed and entered, cancelled")
+            << a << QStringList{u"type 旧"_s, u"enter"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder path typed and entered, cancelled")
+            << a << QStringList{u"type FOLDER/旧"_s, u"enter"_s, u"cancel"_s} << a << true;
+        QTest::newRow("file clicked, then up a folder, cancelled")
+            << a << QStringList{u"click "_s + b, u"up"_s, u"cancel"_s} << b << true;
+        QTest::newRow("file clicked, opened")
+            << a << QStringList{u"click "_s + b, u"open"_s} << b << true;
+        QTest::newRow("name typed, entered")
+            << a << QStringList{u"type "_s + b, u"enter"_s} << b << true;
+        QTest::newRow("name typed without extension, entered")
+            << a << QStringList{u"type 乙"_s, u"enter"_s} << b << true;
+        QTest::newRow("file clicked, another typed, opened")
+            << a << QStringList{u"click "_s + a, u"type "_s + b, u"open"_s} << b << true;
+        QTest::newRow("missing file typed, entered")
+            << a << QStringList{u"type 丙.mdb"_s, u"enter"_s} << u"丙.mdb"_s << false;
+    }
+    void libraryDialog() {
+        QFETCH(QString, before);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, library);
+        QFETCH(bool, opened);
+        MessageBoxRecorder recorder;
+        LibraryFolder folder;
+        Window w;
+        if (!before.isEmpty()) {
+            w.chooseLibrary(folder.file(before));
+        }
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        runLibraryDialog(w, folder.path, steps);
+        QVERIFY(!w.frm.dlgOpen1->isVisible());
+        QCOMPARE(w.frm.edt1->text(), folder.file(library));
+        QCOMPARE(w.sysset.conDB.isOpen(), opened);
+        QCOMPARE(recorder.boxes.size(), opened ? 0 : 1);
+        QVERIFY(
+            w.sysset.conDB.connectionString().endsWith(u";Data Source="_s + folder.file(library)));
     }
 
     void query() {
