@@ -169,6 +169,9 @@ void TfrmMain::buildComponents() {
     btnClear->setCursor(Qt::PointingHandCursor);
     btnAdd = button(pnl2, "btnAdd", u"&添加(&A)"_s, 174, 379, 90, 28,
                     QStyle::SP_FileDialogNewFolder, true);
+    // The caption marks A as the access key, but the toolkit takes the first
+    // "&" and would bind the button to Alt+添, which no keyboard types.
+    btnAdd->setShortcut(QKeySequence(Qt::ALT | Qt::Key_A));
 
     pnl1 = place(new QFrame(this), "pnl1", 298, 1, 824, 80);
     pnl1->setFrameShape(QFrame::StyledPanel);

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -581,6 +582,39 @@ private slots:
         QCOMPARE(recorder.boxes.size(), opened ? 0 : 1);
         QVERIFY(
             w.sysset.conDB.connectionString().endsWith(u";Data Source="_s + folder.file(library)));
+    }
+
+    // The access keys the captions underline press their buttons.
+    void accessKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Alt+A adds a folder") << int(Qt::Key_A) << u"btnAdd"_s;
+        QTest::newRow("Alt+C chooses the library") << int(Qt::Key_C) << u"btnSelectDB"_s;
+    }
+    void accessKeys() {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        MessageBoxRecorder recorder;
+        Window w;
+        w.frm.runLibraryDialog = [](QFileDialog&) {};
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        std::vector<std::unique_ptr<QSignalSpy>> spies;
+        for (QPushButton* b : w.frm.findChildren<QPushButton*>()) {
+            spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
+            spies.back()->setObjectName(b->objectName());
+        }
+        const auto pressed = [&spies] {
+            QStringList names;
+            for (const auto& spy : spies) {
+                if (!spy->isEmpty()) {
+                    names << spy->objectName();
+                }
+            }
+            return names;
+        };
+        QTest::keyClick(&w.frm, Qt::Key(key), Qt::AltModifier);
+        QTRY_COMPARE(pressed(), QStringList{button});
     }
 
     void query() {
