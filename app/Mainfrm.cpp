@@ -1,5 +1,7 @@
 #include "app/Mainfrm.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -8,6 +10,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -209,6 +212,7 @@ void TfrmMain::buildComponents() {
     lvSong->header()->setSectionsClickable(false);
     lvSong->header()->setSectionsMovable(false);
     lvSong->header()->setStretchLastSection(false);
+    lvSong->installEventFilter(this);
     const QList<std::pair<QString, int>> columns = {
         {u"编号"_s, 100}, {u"歌曲名称"_s, 150}, {u"歌手1"_s, 80},    {u"歌手2"_s, 80},
         {u"版本"_s, 80},  {u"点播量"_s, 50},    {u"录入日期"_s, 80}, {u"歌曲路径"_s, 200},
@@ -383,6 +387,30 @@ void TfrmMain::addSongRow(const SongRow& row) {
                    Qt::ItemNeverHasChildren);
     item->setCheckState(0, Qt::Unchecked);
     lvSong->addTopLevelItem(item);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Space ticks the selected rows, as in any list with check boxes. The
+    // list's own handling would only tick a row whose first cell is current,
+    // not one selected by a click in another column.
+    if (watched == lvSong && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            toggleSelectedTicks();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::toggleSelectedTicks() {
+    const QList<QTreeWidgetItem*> rows = lvSong->selectedItems();
+    const bool allTicked = std::all_of(rows.begin(), rows.end(), [](const QTreeWidgetItem* row) {
+        return row->checkState(0) == Qt::Checked;
+    });
+    for (QTreeWidgetItem* row : rows) {
+        row->setCheckState(0, allTicked ? Qt::Unchecked : Qt::Checked);
+    }
 }
 
 void TfrmMain::btnSelectAllClick() {

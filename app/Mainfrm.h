@@ -91,8 +91,12 @@ public:
     data::Query qrySong;
     data::Query qryTmp;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FormCreate();
+    void toggleSelectedTicks();
     void buildComponents();
     // Runs a button's handler the way a click does: the focus leaves the box
     // being edited first, and a box that refuses its text stops the click.

@@ -723,6 +723,57 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
+    // Space ticks the selected row, and again unticks it, however the row
+    // was selected.
+    void spaceTicks_data() {
+        QTest::addColumn<std::function<void(QTreeWidget*)>>("select");
+        QTest::addColumn<QList<int>>("ticked");
+        using Select = std::function<void(QTreeWidget*)>;
+        const auto clickCell = [](int row, int column) {
+            return Select([row, column](QTreeWidget* list) {
+                const QRect cell = list->visualRect(list->model()->index(row, column));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+            });
+        };
+        QTest::newRow("row clicked in its path column") << clickCell(1, 7) << QList<int>{1};
+        QTest::newRow("row clicked in its song name") << clickCell(2, 1) << QList<int>{2};
+        QTest::newRow("row reached with the arrow keys") << Select([](QTreeWidget* list) {
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_End);
+        }) << QList<int>{3};
+        QTest::newRow("nothing selected") << Select([](QTreeWidget*) {}) << QList<int>{};
+    }
+    void spaceTicks() {
+        QFETCH(std::function<void(QTreeWidget*)>, select);
+        QFETCH(QList<int>, ticked);
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        queryEdgeLibrary(w, folder);
+        QTreeWidget* list = w.frm.lvSong;
+        QCOMPARE(list->topLevelItemCount(), 4);
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        list->setFocus();
+        const auto tickedRows = [list] {
+            QList<int> rows;
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                if (list->topLevelItem(row)->checkState(0) == Qt::Checked) {
+                    rows << row;
+                }
+            }
+            return rows;
+        };
+
+        select(list);
+        QCOMPARE(tickedRows(), QList<int>{});
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(tickedRows(), ticked);
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(tickedRows(), QList<int>{});
+    }
+
     void emptyListButtons() {
         MessageBoxRecorder recorder;
         Window w;
