@@ -1,7 +1,5 @@
 #include "app/Mainfrm.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -18,6 +16,7 @@
 #include <QStyle>
 #include <QTextBlock>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/DateEdit.h"
 #include "app/IntSpinEdit.h"
