@@ -199,7 +199,10 @@ class TestWindow : public QObject {
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
-    void cleanup() { vaskord::setDefaultCursor(); }
+    void cleanup() {
+        vaskord::setDefaultCursor();
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    }
 
     void components_data() {
         QTest::addColumn<QString>("parent");
@@ -383,32 +386,71 @@ private slots:
         QCOMPARE(edit.text(), QString::number(expected));
     }
 
+    // Typed dates under locales whose short format has a four-digit year
+    // (zh_CN "yyyy/M/d") or a two-digit one (en_US "M/d/yy", de_DE "dd.MM.yy").
+    // A settled date shows a four-digit year, so leaving the box again keeps it.
     void dateEditSettle_data() {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QDate>("date");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("short format")
-            << u"2016/2/29"_s << true << QDate(2016, 2, 29) << u"2016/2/29"_s;
-        QTest::newRow("ISO") << u"2016-03-04"_s << true << QDate(2016, 3, 4) << u"2016/3/4"_s;
-        QTest::newRow("emptied") << u""_s << true << QDate() << u""_s;
-        QTest::newRow("blanks only") << u"  "_s << true << QDate() << u""_s;
-        QTest::newRow("no such day")
-            << u"2015/2/30"_s << false << QDate(2015, 1, 1) << u"2015/2/30"_s;
-        QTest::newRow("no date") << u"明天"_s << false << QDate(2015, 1, 1) << u"明天"_s;
+        const auto row = [](const char* name, const char* locale, const QString& typed, QDate date,
+                            const QString& shown) {
+            QTest::newRow(name) << QString::fromLatin1(locale) << typed << date.isValid() << date
+                                << shown;
+        };
+        row("zh_CN short format", "zh_CN", u"2016/2/29"_s, {2016, 2, 29}, u"2016/2/29"_s);
+        row("zh_CN ISO", "zh_CN", u"2016-03-04"_s, {2016, 3, 4}, u"2016/3/4"_s);
+        row("zh_CN 1930", "zh_CN", u"1930/6/1"_s, {1930, 6, 1}, u"1930/6/1"_s);
+        row("zh_CN two-digit year", "zh_CN", u"16/2/29"_s, {2016, 2, 29}, u"2016/2/29"_s);
+        row("en_US four-digit year", "en_US", u"1/2/2015"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("en_US two-digit year", "en_US", u"1/2/15"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("en_US 1930", "en_US", u"6/1/1930"_s, {1930, 6, 1}, u"6/1/1930"_s);
+        row("en_US two-digit year 49", "en_US", u"12/31/49"_s, {2049, 12, 31}, u"12/31/2049"_s);
+        row("en_US two-digit year 50", "en_US", u"1/1/50"_s, {1950, 1, 1}, u"1/1/1950"_s);
+        row("en_US ISO", "en_US", u"2015-1-2"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("de_DE two-digit day and month", "de_DE", u"02.01.2015"_s, {2015, 1, 2},
+            u"02.01.2015"_s);
+        row("de_DE one-digit day and month", "de_DE", u"2.1.2015"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        row("de_DE two-digit year", "de_DE", u"2.1.15"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        row("de_DE 1930", "de_DE", u"01.06.1930"_s, {1930, 6, 1}, u"01.06.1930"_s);
+        row("de_DE ISO", "de_DE", u"2015-01-02"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        // Refused: the text stays and so does the date.
+        row("en_US day first", "en_US", u"13/1/2015"_s, {}, u"13/1/2015"_s);
+        row("de_DE month first", "de_DE", u"1/13/2015"_s, {}, u"1/13/2015"_s);
+        row("zh_CN no such day", "zh_CN", u"2015/2/30"_s, {}, u"2015/2/30"_s);
+        row("zh_CN no date", "zh_CN", u"明天"_s, {}, u"明天"_s);
+        row("en_US three-digit year", "en_US", u"1/2/201"_s, {}, u"1/2/201"_s);
+        // Emptied: no date.
+        QTest::newRow("zh_CN emptied") << u"zh_CN"_s << u""_s << true << QDate() << u""_s;
+        QTest::newRow("en_US blanks only") << u"en_US"_s << u"  "_s << true << QDate() << u""_s;
     }
     void dateEditSettle() {
+        QFETCH(QString, locale);
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         QFETCH(QDate, date);
         QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
         vaskord::DateEdit edit;
         edit.setDate(QDate(2015, 1, 1));
+        const QString startText = edit.text();
         edit.setText(typed);
         QTest::keyClick(&edit, Qt::Key_Return);
         QCOMPARE(edit.settle(), accepted);
-        QCOMPARE(edit.date(), date);
+        QCOMPARE(edit.date(), accepted ? date : QDate(2015, 1, 1));
         QCOMPARE(edit.text(), shown);
+        if (accepted) {
+            // Leaving the box again changes nothing.
+            QVERIFY(edit.settle());
+            QCOMPARE(edit.date(), date);
+            QCOMPARE(edit.text(), shown);
+        }
+        edit.setDate(QDate(2015, 1, 1));
+        QCOMPARE(edit.text(), startText);
+        QVERIFY(edit.settle());
+        QCOMPARE(edit.date(), QDate(2015, 1, 1));
     }
 
     void dateEditClearButton() {
