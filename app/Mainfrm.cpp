@@ -359,7 +359,11 @@ void TfrmMain::btnDeleteSongClick() {
     setHandCursor();
     StatusLine(deletingStatus());
     SongListRows rows(lvSong);
-    const DeletionCounts counts = deleteTickedSongFiles(rows);
+    DeletionPass pass;
+    if (const auto library = m_conDB.libraryFileId()) {
+        pass.keep.push_back(*library);
+    }
+    const DeletionCounts counts = deleteTickedSongFiles(rows, pass);
     StatusLine(deletionSummary(counts));
     ShowPrompt(windowTitle(), 0);
     setDefaultCursor();

@@ -81,10 +81,11 @@ int runFindOrDelete(const Invocation& invocation) {
 
     ListedSongFiles listed;
     int matched = 0;
+    // Opens the song folders once: the deletion goes through the same handles.
+    SongFileFinder finder(plan.songFolders);
     {
         WalkProgress progress(recordCount);
         TypedCandidateRows rows(qrySong, progress);
-        SongFileFinder finder(plan.songFolders);
         matched = listSongFiles(rows, finder, plan.limit, [&](const SongRow& song) {
             QList<JsonField> fields;
             for (const QString& column : {u"S_Code"_s, u"S_NAME"_s, u"S_Singer1"_s, u"S_Singer2"_s,
@@ -104,7 +105,11 @@ int runFindOrDelete(const Invocation& invocation) {
 
     // Nothing is deleted unless the list of what goes has been written.
     flushResults();
-    const DeletionCounts counts = deleteTickedSongFiles(listed);
+    DeletionPass pass;
+    if (const auto library = sysset.conDB.libraryFileId()) {
+        pass.keep.push_back(*library);
+    }
+    const DeletionCounts counts = deleteTickedSongFiles(listed, finder.folderHandles(), pass);
     writeErr(deletionSummary(counts));
     // A script must not take a file that is still there for a deleted one. A
     // file already gone (a song number listed twice, or removed meanwhile)

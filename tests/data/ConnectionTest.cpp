@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -213,6 +214,57 @@ TEST(ConnectionTest, TheNewestDataSourceIsTheLibraryOpened) {
     con.open();
     EXPECT_EQ(songCount(con), 3000);
 }
+
+// A Linux file name may hold "Data Source=" or ";": the library chosen is the
+// one opened, never a file named by reading the connection string back, here
+// the other library waiting in the working folder under the name that follows.
+struct AppendedPathCase {
+    const char* name;
+    const char* fileName;
+};
+
+class AppendedPathTest : public testing::TestWithParam<AppendedPathCase> {};
+
+TEST_P(AppendedPathTest, OpensExactlyThePathAppended) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString chosen = temp.filePath(QString::fromUtf8(GetParam().fileName));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), chosen));
+    QDir(temp.path()).mkdir(QStringLiteral("cwd"));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(temp.filePath(QStringLiteral("cwd"))));
+    ASSERT_TRUE(
+        QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), QStringLiteral("songs.mdb")));
+
+    vaskord::data::Tsysset sysset;
+    Connection& con = sysset.conDB;
+    bool opened = false;
+    try {
+        con.reopenOn(chosen);
+        opened = true;
+    } catch (const DatabaseError& error) {
+        ADD_FAILURE() << error.what();
+    }
+    QDir::setCurrent(before);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(con.connectionString(), QString::fromLatin1(vaskord::data::kBaseConnectionString) +
+                                          QStringLiteral(";Data Source=") + chosen);
+    EXPECT_EQ(con.libraryPath(), chosen);
+    EXPECT_EQ(songCount(con), 3000) << "the demo library, not the other one";
+
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(chosen).constData(), &st), 0);
+    ASSERT_TRUE(con.libraryFileId().has_value());
+    EXPECT_TRUE(*con.libraryFileId() == vaskord::FileId::of(st));
+    con.close();
+    EXPECT_FALSE(con.libraryFileId().has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, AppendedPathTest,
+    testing::Values(AppendedPathCase{"dataSourceInName", "Data Source=songs.mdb"},
+                    AppendedPathCase{"lowerCaseAfterSemicolon", "歌库;data source=songs.mdb"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(ConnectionTest, AFailedReopenLeavesTheConnectionClosed) {
     Connection con;
