@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <QFile>
 #include <cerrno>
 
 #include "core/FileMoves.h"
@@ -12,38 +11,33 @@ using namespace Qt::StringLiterals;
 
 namespace vaskord {
 
-bool disposeSongFile(SongDisposal& disposal, const QString& path, qint64* removedBytes) {
-    // A NUL would cut the path short in the system call and name another file.
-    if (path.isEmpty() || path.contains(QChar(u'\0'))) {
-        return disposal.refuse(u"路径无效"_s);
-    }
-    const auto [folder, name] = files::splitPath(QFile::encodeName(path).toStdString());
-    const files::Fd folderFd = files::openFolder(folder);
-    if (!folderFd.valid()) {
-        return disposal.refuse(systemErrorText(errno));
-    }
-    // The lookup's view decides what the name is: a link counts as its target.
-    struct stat target {};
-    if (::fstatat(folderFd.get(), name.c_str(), &target, 0) != 0) {
-        return disposal.refuse(systemErrorText(errno));
-    }
-    if (!S_ISREG(target.st_mode)) {
-        return disposal.refuse(u"不是文件"_s);
-    }
-    if (files::isWriteProtected(target)) {
-        return disposal.refuse(u"文件只读"_s);
+Disposal SongDisposal::dispose(int folderFd, const std::string& name, const struct stat& file) {
+    m_reason.clear();
+    if (files::isWriteProtected(file)) {
+        return refuse(u"文件只读"_s);
     }
     struct stat entry {};
-    if (::fstatat(folderFd.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
-        return disposal.refuse(systemErrorText(errno));
+    if (::fstatat(folderFd, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        return refuse(systemErrorText(errno));
     }
-    if (!disposal.dispose(folderFd.get(), folder, name, entry)) {
-        return false;
+    if (!S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode)) {
+        return refuse(u"不是文件"_s);
     }
-    if (removedBytes != nullptr && S_ISREG(entry.st_mode)) {
-        *removedBytes += entry.st_size;
-    }
-    return true;
+    return disposeEntry(folderFd, name, entry);
+}
+
+DisposeSongFile countingFreedBytes(DisposeSongFile action, qint64* freed) {
+    return [action = std::move(action), freed](int folderFd, const std::string& name,
+                                               const struct stat& file) {
+        struct stat entry {};
+        const bool link = ::fstatat(folderFd, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(entry.st_mode);
+        const Disposal outcome = action(folderFd, name, file);
+        if (outcome == Disposal::Done && !link) {
+            *freed += file.st_size;
+        }
+        return outcome;
+    };
 }
 
 QString restoreSummary(const RestoreCounts& counts) {

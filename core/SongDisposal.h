@@ -7,41 +7,49 @@
 #include <functional>
 #include <string>
 
+#include "core/SongDeletion.h"
+
 namespace vaskord {
 
 // A way of taking a song file out of its folder that can be undone: moving it
-// into a keeping folder or into the trash. Works on a name inside an open
-// folder; `folderPath` is the folder as it was listed, for the records.
+// into a keeping folder or into the trash. Plugs into the deletion pass in
+// place of unlinking (action()), so every check of the pass still applies.
 class SongDisposal {
 public:
     virtual ~SongDisposal() = default;
 
-    // True when folder/name is gone from the folder and kept elsewhere. A
-    // refusal returns false and says why in failureReason(); a fault of the
+    // Takes the entry `name` of the folder open as `folderFd` away and keeps
+    // it elsewhere; `file` describes the song file it names (a link's target
+    // for a link). A refusal says why in failureReason(); a fault of the
     // platform throws. A file without any write right is always refused.
-    virtual bool dispose(int folderFd, const std::string& folderPath, const std::string& name,
-                         const struct stat& st) = 0;
+    Disposal dispose(int folderFd, const std::string& name, const struct stat& file);
+
+    // dispose() as the deletion pass takes its action.
+    DisposeSongFile action() {
+        return [this](int folderFd, const std::string& name, const struct stat& file) {
+            return dispose(folderFd, name, file);
+        };
+    }
 
     QString failureReason() const { return m_reason; }
 
-    // Records why a file stays; returns false, the result of a refusal.
-    bool refuse(QString reason) {
-        m_reason = std::move(reason);
-        return false;
-    }
-
 protected:
-    void clearReason() { m_reason.clear(); }
+    // `entry` describes the name itself: a link is moved as a link.
+    virtual Disposal disposeEntry(int folderFd, const std::string& name,
+                                  const struct stat& entry) = 0;
+
+    Disposal refuse(QString reason) {
+        m_reason = std::move(reason);
+        return Disposal::Refused;
+    }
 
 private:
     QString m_reason;
 };
 
-// Hands the listed song file at `path` to `disposal`, as the deletion would
-// take it: the name must still be a regular file or a link to one, and
-// neither may be write-protected. Adds the bytes that left the folder (a link
-// frees no song's worth) to *removedBytes on success.
-bool disposeSongFile(SongDisposal& disposal, const QString& path, qint64* removedBytes);
+// Wraps a disposal action so that the bytes of each song file it takes away
+// are added to *freed. A link taken away frees no song's worth of space.
+DisposeSongFile countingFreedBytes(DisposeSongFile action, qint64* freed);
 
 // One file a restore looked at.
 struct RestoredSong {

@@ -222,14 +222,12 @@ void SongMover::record(const std::string& line) {
     }
 }
 
-bool SongMover::dispose(int folderFd, const std::string& folderPath, const std::string& name,
-                        const struct stat& st) {
-    clearReason();
-    if (files::isWriteProtected(st)) {
-        return refuse(u"文件只读"_s);
-    }
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        return refuse(u"不是文件"_s);
+Disposal SongMover::disposeEntry(int folderFd, const std::string& name, const struct stat& st) {
+    // The folder as the kernel knows it: the same however the song folder was
+    // spelled, and free of links and "..".
+    const std::string folderPath = files::folderRealPath(folderFd);
+    if (folderPath.empty()) {
+        return refuse(u"无法确定歌曲文件夹的路径"_s);
     }
     const std::vector<std::string> mirror = mirrorOf(folderPath);
     const files::Fd into = files::openFolderChain(m_folder.get(), mirror, true, 0755);
@@ -246,7 +244,7 @@ bool SongMover::dispose(int folderFd, const std::string& folderPath, const std::
     switch (files::moveFileAt(
         folderFd, name, st, into.get(), name, [&] { record(line); }, &error)) {
         case files::MoveResult::Moved:
-            return true;
+            return Disposal::Done;
         case files::MoveResult::Clash:
             return refuse(u"目标位置已有同名文件: "_s + m_destination + u'/' +
                           QFile::decodeName(QByteArray::fromStdString(relative)));

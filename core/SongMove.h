@@ -22,8 +22,8 @@ public:
     // folder or the record in it cannot be written.
     explicit SongMover(const QString& destination);
 
-    bool dispose(int folderFd, const std::string& folderPath, const std::string& name,
-                 const struct stat& st) override;
+protected:
+    Disposal disposeEntry(int folderFd, const std::string& name, const struct stat& entry) override;
 
 private:
     void record(const std::string& line);

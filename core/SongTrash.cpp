@@ -188,16 +188,7 @@ bool isSongFileName(const std::string& name) {
 
 SongTrash::SongTrash() : m_homeTrash(homeTrashPath()) {}
 
-bool SongTrash::dispose(int folderFd, const std::string& folderPath, const std::string& name,
-                        const struct stat& st) {
-    (void)folderPath;  // the trash records where the kernel says the folder is
-    clearReason();
-    if (files::isWriteProtected(st)) {
-        return refuse(u"文件只读"_s);
-    }
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        return refuse(u"不是文件"_s);
-    }
+Disposal SongTrash::disposeEntry(int folderFd, const std::string& name, const struct stat& st) {
     const std::string folder = files::folderRealPath(folderFd);
     struct stat folderStat {};
     if (folder.empty() || ::fstat(folderFd, &folderStat) != 0 || folderStat.st_dev != st.st_dev) {
@@ -262,7 +253,7 @@ bool SongTrash::dispose(int folderFd, const std::string& folderPath, const std::
                         RENAME_NOREPLACE) == 0) {
             ::fsync(trash.files.get());
             ::fsync(trash.info.get());
-            return true;
+            return Disposal::Done;
         }
         const int error = errno;
         dropInfo();

@@ -19,8 +19,8 @@ public:
     // Reads HOME and XDG_DATA_HOME now.
     SongTrash();
 
-    bool dispose(int folderFd, const std::string& folderPath, const std::string& name,
-                 const struct stat& st) override;
+protected:
+    Disposal disposeEntry(int folderFd, const std::string& name, const struct stat& entry) override;
 
 private:
     std::string m_homeTrash;  // empty without a usable HOME

@@ -1,7 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "TempTree.h"
 #include "core/FileSizes.h"
+#include "core/SongDisposal.h"
 #include "tests/CaseName.h"
 
 using namespace Qt::StringLiterals;
@@ -60,6 +63,29 @@ TEST(SongFileSize, CountsWhatTheLookupFinds) {
     EXPECT_EQ(vaskord::songFileSize(t.path(u"歌曲/10025.mpg"_s)), -1) << "a folder is no file";
     EXPECT_EQ(vaskord::songFileSize(t.path(u"歌曲/10026.mpg"_s)), -1);
     EXPECT_EQ(vaskord::songFileSize(QString()), -1);
+}
+
+TEST(FreedBytes, CountOnlySongFilesActuallyRemoved) {
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    t.file(u"歌曲/10023.mpg"_s, QByteArray(5000, 'a'));
+    t.file(u"别处/10024.mpg"_s, QByteArray(7000, 'b'));
+    t.link(u"歌曲/10024.mpg"_s, t.path(u"别处/10024.mpg"_s));
+    t.file(u"歌曲/10025.mpg"_s, QByteArray(3000, 'c'));
+    t.setMode(u"歌曲/10025.mpg"_s, 0444);
+    const int folder =
+        ::open(QFile::encodeName(t.path(u"歌曲"_s)).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    qint64 freed = 0;
+    const vaskord::DisposeSongFile unlink =
+        vaskord::countingFreedBytes(vaskord::unlinkSongFile, &freed);
+    EXPECT_EQ(vaskord::disposeSongFileAt(folder, "10023.mpg", unlink), vaskord::Disposal::Done);
+    EXPECT_EQ(vaskord::disposeSongFileAt(folder, "10024.mpg", unlink), vaskord::Disposal::Done);
+    EXPECT_EQ(vaskord::disposeSongFileAt(folder, "10025.mpg", unlink), vaskord::Disposal::Refused);
+    EXPECT_EQ(vaskord::disposeSongFileAt(folder, "10026.mpg", unlink), vaskord::Disposal::Refused);
+    ::close(folder);
+    EXPECT_EQ(freed, 5000) << "the link went, its target stays; the protected song stays";
+    EXPECT_TRUE(t.holds(u"别处/10024.mpg"_s));
 }
 
 }  // namespace

@@ -68,22 +68,23 @@ QByteArray readFile(const QByteArray& path) {
     return content;
 }
 
-// Hands a file to a disposal the way the deletion pass does: its folder
-// opened once, the name looked at without following a link.
-bool disposeAt(vaskord::SongDisposal& disposal, const QByteArray& path) {
+// Hands a file to a disposal through the deletion pass's own checks, its
+// folder opened once, as the pass does.
+bool disposeAt(vaskord::SongDisposal& disposal, const QByteArray& path, qint64* freed = nullptr) {
     const QByteArray folder = path.left(path.lastIndexOf('/'));
     const std::string name = path.mid(path.lastIndexOf('/') + 1).toStdString();
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-    struct stat st {};
-    const bool done = fd >= 0 && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      disposal.dispose(fd, folder.toStdString(), name, st);
+    qint64 ignored = 0;
+    const bool done =
+        vaskord::disposeSongFileAt(
+            fd, name, vaskord::countingFreedBytes(disposal.action(), freed ? freed : &ignored)) ==
+        vaskord::Disposal::Done;
     ::close(fd);
     return done;
 }
 
-bool moveSong(vaskord::SongMover& mover, const QString& path, qint64* bytes = nullptr) {
-    qint64 ignored = 0;
-    return vaskord::disposeSongFile(mover, path, bytes != nullptr ? bytes : &ignored);
+bool moveSong(vaskord::SongMover& mover, const QString& path, qint64* freed = nullptr) {
+    return disposeAt(mover, QFile::encodeName(path), freed);
 }
 
 // Where the file lands when the keeping folder is `dir`: the song folder's
@@ -190,7 +191,9 @@ TEST_P(Move, MovesOrLeavesTheOriginalWhole) {
             EXPECT_FALSE(QFileInfo::exists(keptSong())) << "no partial copy is left";
         }
         EXPECT_EQ(lines.size(), 1) << "no record of a move that did not happen";
-        EXPECT_FALSE(mover.failureReason().isEmpty());
+        if (c.song != Song::ReadOnly) {  // the pass refuses those before any move
+            EXPECT_FALSE(mover.failureReason().isEmpty());
+        }
     }
 }
 

@@ -25,16 +25,15 @@ QByteArray contentOf(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Hands a file to the trash the way the deletion pass does: its folder
-// opened once, the name looked at without following a link.
+// Hands a file to the trash through the deletion pass's own checks, its
+// folder opened once, as the pass does.
 bool trashAt(vaskord::SongTrash& trash, const QString& path) {
     const QByteArray bytes = QFile::encodeName(path);
     const QByteArray folder = bytes.left(bytes.lastIndexOf('/'));
     const std::string name = bytes.mid(bytes.lastIndexOf('/') + 1).toStdString();
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-    struct stat st {};
-    const bool done = fd >= 0 && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      trash.dispose(fd, folder.toStdString(), name, st);
+    const bool done =
+        vaskord::disposeSongFileAt(fd, name, trash.action()) == vaskord::Disposal::Done;
     ::close(fd);
     return done;
 }
