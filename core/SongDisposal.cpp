@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "core/FileMoves.h"
+#include "core/FileSizes.h"
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +44,32 @@ DisposeSongFile countingFreedBytes(DisposeSongFile action, qint64* freed) {
 QString restoreSummary(const RestoreCounts& counts) {
     return u" 恢复歌曲文件 成功数量:"_s + QString::number(counts.restored) + u" 失败数量:"_s +
            QString::number(counts.failed) + u" 已在原处数量:"_s + QString::number(counts.inPlace);
+}
+
+namespace {
+
+QString passSummary(const DeletionCounts& counts, const QString& action) {
+    return u" 已选中数量:"_s + QString::number(counts.ticked) + u' ' + action + u" 成功数量:"_s +
+           QString::number(counts.deleted) + u" 失败数量:"_s + QString::number(counts.failed) +
+           u" 异常数量:"_s + QString::number(counts.faulted);
+}
+
+}  // namespace
+
+QString movingSummary(const DeletionCounts& counts) {
+    return passSummary(counts, u"移动歌曲"_s);
+}
+
+QString trashingSummary(const DeletionCounts& counts) {
+    return passSummary(counts, u"移入回收站"_s);
+}
+
+QString movedTotal(qint64 bytes) {
+    return u"已移走:"_s + sizeText(bytes);
+}
+
+QString trashedTotal(qint64 bytes) {
+    return u"已移入回收站:"_s + sizeText(bytes);
 }
 
 QString systemErrorText(int error) {

@@ -74,6 +74,14 @@ using RestoreReport = std::function<void(const RestoredSong&)>;
 
 QString restoreSummary(const RestoreCounts& counts);
 
+// The deletion summary's counts for a pass that moved files away instead,
+// and what left the song folders: "已移走:3.2 GB", "已移入回收站:3.2 GB".
+// Neither frees space the way a deletion does, so neither says it does.
+QString movingSummary(const DeletionCounts& counts);
+QString trashingSummary(const DeletionCounts& counts);
+QString movedTotal(qint64 bytes);
+QString trashedTotal(qint64 bytes);
+
 // An errno as the operator reads it.
 QString systemErrorText(int error);
 
