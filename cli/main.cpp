@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "cli/CommandLine.h"
 #include "cli/JsonLine.h"
@@ -21,8 +23,8 @@ using namespace vaskord::cli;
 
 namespace {
 
-void writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+void writeOut(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 // A full disk or a closed pipe must not pass for a complete listing.
@@ -45,14 +47,18 @@ int runSql(const Invocation& invocation) {
     query.setConnection(&sysset.conDB);
     query.setSql(invocation.sql);
     query.open();
-    const QStringList columns = query.columnNames();
-    QList<JsonField> fields(columns.size());
+    // Rows gather in one buffer that leaves in large writes.
+    constexpr std::size_t kWriteAt = std::size_t(256) << 10;
+    std::string out;
+    out.reserve(kWriteAt + 64 * 1024);
     for (; !query.atEnd(); query.next()) {
-        for (qsizetype i = 0; i < columns.size(); ++i) {
-            fields[i] = {columns[i], query.value(columns[i])};
+        query.appendJsonLine(out);
+        if (out.size() >= kWriteAt) {
+            writeOut(out);
+            out.clear();
         }
-        writeOut(jsonLine(fields));
     }
+    writeOut(out);
     return kExitDone;
 }
 
@@ -92,7 +98,9 @@ int runFindOrDelete(const Invocation& invocation) {
                 fields.append({column, rows.lastReadValue(column)});
             }
             fields.append({u"path"_s, song.path});
-            writeOut(jsonLine(fields));
+            std::string line;
+            appendJsonLine(line, fields);
+            writeOut(line);
             listed.append(song.path);
             progress.songListed();
         });
@@ -120,7 +128,7 @@ int runFindOrDelete(const Invocation& invocation) {
 int run(const Invocation& invocation) {
     switch (invocation.command) {
         case Command::Help:
-            writeOut(helpText().toUtf8());
+            writeOut(helpText().toUtf8().toStdString());
             return kExitDone;
         case Command::Version:
             writeOut("vaskord-cli " VASKORD_VERSION "\n");

@@ -533,4 +533,11 @@ Value ResultSet::value(std::size_t row, int selectedIndex) const {
     return m_db->value(reader(row), column);
 }
 
+void ResultSet::appendJsonLine(std::size_t row, std::string& out) const {
+    if (!m_json) {
+        m_json.emplace(*m_db, m_table, m_selected);
+    }
+    m_json->append(reader(row), out);
+}
+
 }  // namespace vaskord::data
