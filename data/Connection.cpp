@@ -1,6 +1,6 @@
 #include "data/Connection.h"
 
-#include "data/MdbTable.h"
+#include "data/access/Database.h"
 
 namespace vaskord::data {
 

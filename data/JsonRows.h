@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "data/MdbTable.h"
+#include "data/access/Database.h"
+#include "data/access/FieldValues.h"
+#include "data/access/Rows.h"
 
 namespace vaskord::data {
 

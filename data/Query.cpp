@@ -1,7 +1,7 @@
 #include "data/Query.h"
 
 #include "data/Errors.h"
-#include "data/Executor.h"
+#include "data/query/Executor.h"
 
 namespace vaskord::data {
 

@@ -8,8 +8,10 @@
 
 #include "TsvTwin.h"
 #include "data/JsonText.h"
-#include "data/MdbTable.h"
 #include "data/Query.h"
+#include "data/access/Database.h"
+#include "data/access/FieldValues.h"
+#include "data/access/Rows.h"
 #include "tests/CaseName.h"
 
 using namespace vaskord::data;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "data/SqlTokenizer.h"
 #include "data/Value.h"
+#include "data/query/SqlTokenizer.h"
 
 namespace vaskord::data {
 

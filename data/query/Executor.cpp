@@ -1,4 +1,4 @@
-#include "data/Executor.h"
+#include "data/query/Executor.h"
 
 #include <mdbtools.h>
 #include <QLocale>
@@ -9,8 +9,9 @@
 #include <numeric>
 
 #include "data/Errors.h"
-#include "data/Like.h"
-#include "data/SqlParser.h"
+#include "data/access/FieldValues.h"
+#include "data/query/Like.h"
+#include "data/query/SqlParser.h"
 
 namespace vaskord::data {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "data/JsonRows.h"
-#include "data/MdbTable.h"
 #include "data/Value.h"
+#include "data/access/Database.h"
 
 namespace vaskord::data {
 

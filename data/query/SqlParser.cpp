@@ -1,4 +1,4 @@
-#include "data/SqlParser.h"
+#include "data/query/SqlParser.h"
 
 #include <QDate>
 #include <QRegularExpression>

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <iconv.h>
+
+#include <QDateTime>
+
+#include "data/access/Database.h"
+
+namespace vaskord::data {
+
+// Converts Jet 3 text from the code page the file records.
+struct Database::Decoder {
+    iconv_t codePage = reinterpret_cast<iconv_t>(-1);
+    ~Decoder() {
+        if (codePage != reinterpret_cast<iconv_t>(-1)) {
+            iconv_close(codePage);
+        }
+    }
+};
+
+// Days since 1899-12-30 as a value that orders like the dates: Access keeps
+// dates before 1899-12-30 as a negative day with a positive time fraction.
+double linearDate(double stored);
+QDateTime dateFromLinear(double linear);
+double linearFromDate(const QDateTime& dateTime);
+
+// Number of a field of a Number-class column (Yes/No gives -1 or 0).
+double numberValue(const RowReader& row, const Column& column, FieldBytes field);
+
+}  // namespace vaskord::data
