@@ -347,81 +347,117 @@ private:
     const Table& m_table;
 };
 
-// Sort keys are worked out once per row while scanning. A number or date
-// becomes one double that already orders as the key must (NULL lowest,
-// negated when descending); text is case-folded into one shared buffer.
+// Sort keys are worked out once per row while scanning, each as a 64-bit
+// code whose unsigned order is the key's order: NULL lowest, negated or
+// complemented when descending. A number's or date's code is exact; a text's
+// holds its first folded units, and only codes that are equal send the
+// comparison to the whole folded text, kept for that in one shared buffer.
 struct SortKey {
     const Column* column = nullptr;
     bool descending = false;
     bool text = false;
-    std::vector<double> numbers;
-    std::vector<std::uint32_t> textStart;
-    std::vector<std::uint32_t> textLength;  // kNullText for NULL
-    std::u16string arena;
+    std::u16string arena;                  // text keys: every row's folded text
+    std::vector<std::uint32_t> textStart;  // text keys: where each row's text starts
+    std::vector<std::uint64_t> codes;      // keys the sort entries do not carry
 
-    static constexpr std::uint32_t kNullText = 0xFFFFFFFF;
+    // The code of a NULL text; no code of a text equals it.
+    std::uint64_t nullText() const { return descending ? ~std::uint64_t(0) : 0; }
 
-    void add(RowContext& ctx) {
+    std::uint64_t add(RowContext& ctx) {
         Operand operand;
         operand.kind = Operand::Kind::Column;
         operand.column = column;
         if (text) {
             const bool present = readText(ctx, operand, ctx.textA);
             textStart.push_back(std::uint32_t(arena.size()));
-            textLength.push_back(present ? std::uint32_t(ctx.textA.size()) : kNullText);
-            if (present) {
-                arena += ctx.textA;
+            if (!present) {
+                return nullText();
             }
-            return;
+            arena += ctx.textA;
+            return textCode(ctx.textA);
         }
         double number = 0;
         if (!readNumber(ctx, operand, number) || std::isnan(number)) {
             number = -std::numeric_limits<double>::infinity();
         }
-        numbers.push_back(descending ? -number : number);
+        return numberCode(descending ? -number : number);
     }
 
-    // Ascending order with NULL first; descending reverses all of it.
-    int compare(std::uint32_t x, std::uint32_t y) const {
-        if (!text) {
-            return numbers[x] < numbers[y] ? -1 : (numbers[x] > numbers[y] ? 1 : 0);
+    // Order of two rows whose codes are equal: only texts may still differ.
+    int compareText(std::uint32_t x, std::uint32_t y, std::uint64_t code) const {
+        if (!text || code == nullText()) {
+            return 0;
         }
-        const bool nullX = textLength[x] == kNullText;
-        const bool nullY = textLength[y] == kNullText;
-        int order;
-        if (nullX || nullY) {
-            order = int(nullY) - int(nullX);
-        } else {
-            const std::u16string_view a(arena.data() + textStart[x], textLength[x]);
-            const std::u16string_view b(arena.data() + textStart[y], textLength[y]);
-            const int c = a.compare(b);
-            order = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        }
+        const auto textOf = [this](std::uint32_t row) {
+            const std::uint32_t end =
+                row + 1 < textStart.size() ? textStart[row + 1] : std::uint32_t(arena.size());
+            return std::u16string_view(arena.data() + textStart[row], end - textStart[row]);
+        };
+        const int c = textOf(x).compare(textOf(y));
+        const int order = c < 0 ? -1 : (c > 0 ? 1 : 0);
         return descending ? -order : order;
+    }
+
+    // The bits of a double, turned so that unsigned order is numeric order;
+    // -0 and +0 compare equal, as numbers do.
+    static std::uint64_t numberCode(double number) {
+        if (number == 0) {
+            number = 0;
+        }
+        std::uint64_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        constexpr std::uint64_t kSign = std::uint64_t(1) << 63;
+        return (bits & kSign) ? ~bits : bits | kSign;
+    }
+
+    // A marker bit above the first three units and the top 15 bits of the
+    // fourth; a shorter text pads with zeros, so a prefix sorts first.
+    std::uint64_t textCode(std::u16string_view folded) const {
+        char16_t unit[4] = {};
+        for (std::size_t i = 0; i < 4 && i < folded.size(); ++i) {
+            unit[i] = folded[i];
+        }
+        const std::uint64_t code = (std::uint64_t(1) << 63) | (std::uint64_t(unit[0]) << 47) |
+                                   (std::uint64_t(unit[1]) << 31) | (std::uint64_t(unit[2]) << 15) |
+                                   (std::uint64_t(unit[3]) >> 1);
+        return descending ? ~code : code;
     }
 };
 
-// Sorts the rows by the keys, ties kept in the table's order. Each entry
-// carries its first key when that is a number, so most comparisons touch only
-// the entries; the row index as the last key makes the in-place sort stable
-// without the extra buffer a stable sort would take.
-void sortRows(std::vector<RowLocation>& rows, std::vector<SortKey>& keys) {
-    struct Entry {
-        double first;
-        std::uint32_t index;
-    };
-    const bool firstIsNumber = !keys.front().text;
-    std::vector<Entry> entries(rows.size());
-    for (std::uint32_t i = 0; i < entries.size(); ++i) {
-        entries[i] = {firstIsNumber ? keys.front().numbers[i] : 0.0, i};
-    }
-    const std::size_t rest = firstIsNumber ? 1 : 0;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
-        if (x.first != y.first) {
-            return x.first < y.first;
+// Each sort entry carries the codes of the first keys, so most comparisons
+// touch only the entries; the row index as the last key makes the in-place
+// sort stable without the extra buffer a stable sort would take.
+constexpr std::size_t kCarriedKeys = 2;
+
+struct SortEntry {
+    std::uint64_t code[kCarriedKeys];
+    std::uint32_t index;
+};
+
+void addSortEntry(std::vector<SortEntry>& entries, std::vector<SortKey>& keys, RowContext& ctx) {
+    SortEntry entry{{}, std::uint32_t(entries.size())};
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::uint64_t code = keys[k].add(ctx);
+        if (k < kCarriedKeys) {
+            entry.code[k] = code;
+        } else {
+            keys[k].codes.push_back(code);
         }
-        for (std::size_t k = rest; k < keys.size(); ++k) {
-            if (const int c = keys[k].compare(x.index, y.index); c != 0) {
+    }
+    entries.push_back(entry);
+}
+
+// Sorts the rows by the keys, ties kept in the table's order.
+void sortRows(std::vector<RowLocation>& rows, std::vector<SortEntry>& entries,
+              std::vector<SortKey>& keys) {
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& x, const SortEntry& y) {
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            const std::uint64_t cx = k < kCarriedKeys ? x.code[k] : keys[k].codes[x.index];
+            const std::uint64_t cy = k < kCarriedKeys ? y.code[k] : keys[k].codes[y.index];
+            if (cx != cy) {
+                return cx < cy;
+            }
+            if (const int c = keys[k].compareText(x.index, y.index, cx); c != 0) {
                 return c < 0;
             }
         }
@@ -432,6 +468,7 @@ void sortRows(std::vector<RowLocation>& rows, std::vector<SortKey>& keys) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         sorted[i] = rows[entries[i].index];
     }
+    entries = {};
     rows = std::move(sorted);
 }
 
@@ -465,6 +502,7 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
     }
 
     std::vector<RowLocation> rows;
+    std::vector<SortEntry> entries;
     std::vector<RowLocation> pageRows;
     RowContext ctx{*database, nullptr, {}, {}, {}};
     for (const std::uint32_t page : table.dataPages) {
@@ -477,14 +515,14 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
                 continue;
             }
             rows.push_back(location);
-            for (SortKey& key : keys) {
-                key.add(ctx);
+            if (!keys.empty()) {
+                addSortEntry(entries, keys, ctx);
             }
         }
     }
 
     if (!keys.empty()) {
-        sortRows(rows, keys);
+        sortRows(rows, entries, keys);
     }
     return std::make_unique<ResultSet>(database, table, std::move(selected), std::move(rows));
 }
