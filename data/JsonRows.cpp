@@ -7,26 +7,6 @@
 
 namespace vaskord::data {
 
-namespace {
-
-// Bytes a value of the types read here needs; a shorter field is left to
-// Database::value, which names the damage.
-std::uint32_t neededBytes(int type) {
-    switch (type) {
-        case MDB_BYTE:
-            return 1;
-        case MDB_INT:
-            return 2;
-        case MDB_LONGINT:
-        case MDB_FLOAT:
-            return 4;
-        default:
-            return 8;
-    }
-}
-
-}  // namespace
-
 JsonRowWriter::JsonRowWriter(const Database& database, const Table& table,
                              const std::vector<int>& columns)
     : m_db(database) {
@@ -67,7 +47,7 @@ void JsonRowWriter::appendField(const RowReader& row, const Column& column,
         case MDB_BYTE:
         case MDB_INT:
         case MDB_LONGINT:
-            if (field.length >= neededBytes(column.type)) {
+            if (field.length >= storedSize(column.type)) {
                 appendJsonWhole(out, std::int64_t(numberValue(row, column, field)));
                 return;
             }
@@ -75,13 +55,13 @@ void JsonRowWriter::appendField(const RowReader& row, const Column& column,
         case MDB_MONEY:
         case MDB_FLOAT:
         case MDB_DOUBLE:
-            if (field.length >= neededBytes(column.type)) {
+            if (field.length >= storedSize(column.type)) {
                 appendJsonNumber(out, numberValue(row, column, field));
                 return;
             }
             break;
         case MDB_DATETIME:
-            if (field.length >= neededBytes(column.type)) {
+            if (field.length >= storedSize(column.type)) {
                 double stored;
                 std::memcpy(&stored, field.data, sizeof stored);
                 if (!appendJsonDate(out, linearDate(stored))) {

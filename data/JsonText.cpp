@@ -4,6 +4,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "data/access/FieldValues.h"
+
 namespace vaskord::data {
 
 namespace {
@@ -62,27 +64,6 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
     day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
     month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
     year = std::int64_t(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
-// The same split of a linear day count into day and time of day as
-// dateFromLinear's, including its range.
-struct DateParts {
-    std::int64_t days = 0;   // since 1899-12-30
-    std::int64_t msecs = 0;  // since midnight, rounded
-};
-
-bool splitLinearDate(double linear, DateParts& parts) {
-    if (!std::isfinite(linear) || std::fabs(linear) > 3.0e6) {
-        return false;
-    }
-    const double days = std::floor(linear);
-    parts.days = std::int64_t(days);
-    parts.msecs = std::llround((linear - days) * 86400000.0);
-    if (parts.msecs >= 86400000) {
-        parts.days += 1;
-        parts.msecs -= 86400000;
-    }
-    return true;
 }
 
 }  // namespace
