@@ -349,19 +349,31 @@ private:
 
 // Sort keys are worked out once per row while scanning, each as a 64-bit
 // code whose unsigned order is the key's order: NULL lowest, negated or
-// complemented when descending. A number's or date's code is exact; a text's
-// holds its first folded units, and only codes that are equal send the
-// comparison to the whole folded text, kept for that in one shared buffer.
+// complemented when descending. A number's or date's code is exact; so is a
+// short text's. A longer text's code holds its first folded units, and only
+// codes that are equal and not exact send the comparison to the whole folded
+// text, kept for that in one shared buffer.
 struct SortKey {
     const Column* column = nullptr;
     bool descending = false;
     bool text = false;
-    std::u16string arena;                  // text keys: every row's folded text
+    std::u16string arena;                  // text keys: the folded texts codes do not hold
     std::vector<std::uint32_t> textStart;  // text keys: where each row's text starts
     std::vector<std::uint64_t> codes;      // keys the sort entries do not carry
 
-    // The code of a NULL text; no code of a text equals it.
-    std::uint64_t nullText() const { return descending ? ~std::uint64_t(0) : 0; }
+    static constexpr std::uint64_t kMarker = std::uint64_t(1) << 63;
+    static constexpr std::uint64_t kInexact = std::uint64_t(1) << 14;
+
+    // Room for `rows` rows, taken from the system as the rows come.
+    void reserve(std::size_t rows, bool carried) {
+        if (text) {
+            textStart.reserve(rows);
+            arena.reserve(rows * 8);
+        }
+        if (!carried) {
+            codes.reserve(rows);
+        }
+    }
 
     std::uint64_t add(RowContext& ctx) {
         Operand operand;
@@ -371,10 +383,13 @@ struct SortKey {
             const bool present = readText(ctx, operand, ctx.textA);
             textStart.push_back(std::uint32_t(arena.size()));
             if (!present) {
-                return nullText();
+                return descending ? ~std::uint64_t(0) : 0;
             }
-            arena += ctx.textA;
-            return textCode(ctx.textA);
+            const std::uint64_t code = textCode(ctx.textA);
+            if (code & kInexact) {
+                arena += ctx.textA;
+            }
+            return descending ? ~code : code;
         }
         double number = 0;
         if (!readNumber(ctx, operand, number) || std::isnan(number)) {
@@ -383,9 +398,14 @@ struct SortKey {
         return numberCode(descending ? -number : number);
     }
 
-    // Order of two rows whose codes are equal: only texts may still differ.
+    // Whether rows with this code may still differ: only inexact texts may.
+    bool mayHide(std::uint64_t code) const {
+        return text && ((descending ? ~code : code) & kInexact) != 0;
+    }
+
+    // Order of two rows whose codes are equal.
     int compareText(std::uint32_t x, std::uint32_t y, std::uint64_t code) const {
-        if (!text || code == nullText()) {
+        if (!mayHide(code)) {
             return 0;
         }
         const auto textOf = [this](std::uint32_t row) {
@@ -406,21 +426,24 @@ struct SortKey {
         }
         std::uint64_t bits;
         std::memcpy(&bits, &number, sizeof bits);
-        constexpr std::uint64_t kSign = std::uint64_t(1) << 63;
-        return (bits & kSign) ? ~bits : bits | kSign;
+        return (bits & kMarker) ? ~bits : bits | kMarker;
     }
 
-    // A marker bit above the first three units and the top 15 bits of the
-    // fourth; a shorter text pads with zeros, so a prefix sorts first.
-    std::uint64_t textCode(std::u16string_view folded) const {
+    // From the top: a marker (no text is NULL), the first three units
+    // (missing ones as zeros), the inexact bit, the top 14 bits of the fourth
+    // unit. The inexact bit is clear only for a text the three units spell
+    // out alone: at most three units, none of them zero. Set, it still sorts
+    // right: such a text has the same first units as an exact one only when
+    // it begins with all of it, so it comes after.
+    static std::uint64_t textCode(std::u16string_view folded) {
         char16_t unit[4] = {};
+        bool exact = folded.size() <= 3;
         for (std::size_t i = 0; i < 4 && i < folded.size(); ++i) {
             unit[i] = folded[i];
+            exact = exact && unit[i] != 0;
         }
-        const std::uint64_t code = (std::uint64_t(1) << 63) | (std::uint64_t(unit[0]) << 47) |
-                                   (std::uint64_t(unit[1]) << 31) | (std::uint64_t(unit[2]) << 15) |
-                                   (std::uint64_t(unit[3]) >> 1);
-        return descending ? ~code : code;
+        return kMarker | (std::uint64_t(unit[0]) << 47) | (std::uint64_t(unit[1]) << 31) |
+               (std::uint64_t(unit[2]) << 15) | (exact ? 0 : kInexact) | (unit[3] >> 2);
     }
 };
 
@@ -447,21 +470,41 @@ void addSortEntry(std::vector<SortEntry>& entries, std::vector<SortKey>& keys, R
     entries.push_back(entry);
 }
 
-// Sorts the rows by the keys, ties kept in the table's order.
+// Order of two entries whose codes agree before key `from` and, when `from`
+// is a key, on it too.
+bool lessFrom(const SortEntry& x, const SortEntry& y, const std::vector<SortKey>& keys,
+              std::size_t from) {
+    for (std::size_t k = from; k < keys.size(); ++k) {
+        const std::uint64_t cx = k < kCarriedKeys ? x.code[k] : keys[k].codes[x.index];
+        const std::uint64_t cy = k < kCarriedKeys ? y.code[k] : keys[k].codes[y.index];
+        if (cx != cy) {
+            return cx < cy;
+        }
+        if (const int c = keys[k].compareText(x.index, y.index, cx); c != 0) {
+            return c < 0;
+        }
+    }
+    return x.index < y.index;
+}
+
+// Sorts the rows by the keys, ties kept in the table's order. Most pairs part
+// on a carried code, which is all the inlined comparison looks at; a key
+// absent from the entry leaves its code 0 in both.
 void sortRows(std::vector<RowLocation>& rows, std::vector<SortEntry>& entries,
               std::vector<SortKey>& keys) {
+    static_assert(kCarriedKeys == 2);
+    const SortKey& first = keys.front();
     std::sort(entries.begin(), entries.end(), [&](const SortEntry& x, const SortEntry& y) {
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-            const std::uint64_t cx = k < kCarriedKeys ? x.code[k] : keys[k].codes[x.index];
-            const std::uint64_t cy = k < kCarriedKeys ? y.code[k] : keys[k].codes[y.index];
-            if (cx != cy) {
-                return cx < cy;
-            }
-            if (const int c = keys[k].compareText(x.index, y.index, cx); c != 0) {
-                return c < 0;
-            }
+        if (x.code[0] != y.code[0]) {
+            return x.code[0] < y.code[0];
         }
-        return x.index < y.index;
+        if (first.mayHide(x.code[0])) {
+            return lessFrom(x, y, keys, 0);
+        }
+        if (x.code[1] != y.code[1]) {
+            return x.code[1] < y.code[1];
+        }
+        return lessFrom(x, y, keys, 1);
     });
     keys.clear();
     std::vector<RowLocation> sorted(rows.size());
@@ -501,8 +544,18 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
         }
     }
 
+    // Making room once spares the copies a growing buffer makes, and pages
+    // never written to cost nothing.
+    const std::size_t room = database->rowSlots(table);
     std::vector<RowLocation> rows;
+    rows.reserve(room);
     std::vector<SortEntry> entries;
+    if (!keys.empty()) {
+        entries.reserve(room);
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        keys[k].reserve(room, k < kCarriedKeys);
+    }
     std::vector<RowLocation> pageRows;
     RowContext ctx{*database, nullptr, {}, {}, {}};
     for (const std::uint32_t page : table.dataPages) {
