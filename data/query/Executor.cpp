@@ -450,7 +450,7 @@ struct SortKey {
 // Each sort entry carries the codes of the first keys, so most comparisons
 // touch only the entries; the row index as the last key makes the in-place
 // sort stable without the extra buffer a stable sort would take.
-constexpr std::size_t kCarriedKeys = 2;
+constexpr std::size_t kCarriedKeys = 3;
 
 struct SortEntry {
     std::uint64_t code[kCarriedKeys];
@@ -492,19 +492,24 @@ bool lessFrom(const SortEntry& x, const SortEntry& y, const std::vector<SortKey>
 // absent from the entry leaves its code 0 in both.
 void sortRows(std::vector<RowLocation>& rows, std::vector<SortEntry>& entries,
               std::vector<SortKey>& keys) {
-    static_assert(kCarriedKeys == 2);
-    const SortKey& first = keys.front();
+    // Per carried key, what turns a code into one where the inexact bit
+    // shows: a code of a number key or of no key never hides anything.
+    std::uint64_t flip[kCarriedKeys] = {};
+    std::uint64_t hides[kCarriedKeys] = {};
+    for (std::size_t k = 0; k < kCarriedKeys && k < keys.size(); ++k) {
+        flip[k] = keys[k].descending ? ~std::uint64_t(0) : 0;
+        hides[k] = keys[k].text ? SortKey::kInexact : 0;
+    }
     std::sort(entries.begin(), entries.end(), [&](const SortEntry& x, const SortEntry& y) {
-        if (x.code[0] != y.code[0]) {
-            return x.code[0] < y.code[0];
+        for (std::size_t k = 0; k < kCarriedKeys; ++k) {
+            if (x.code[k] != y.code[k]) {
+                return x.code[k] < y.code[k];
+            }
+            if (((x.code[k] ^ flip[k]) & hides[k]) != 0) {
+                return lessFrom(x, y, keys, k);
+            }
         }
-        if (first.mayHide(x.code[0])) {
-            return lessFrom(x, y, keys, 0);
-        }
-        if (x.code[1] != y.code[1]) {
-            return x.code[1] < y.code[1];
-        }
-        return lessFrom(x, y, keys, 1);
+        return lessFrom(x, y, keys, kCarriedKeys);
     });
     keys.clear();
     std::vector<RowLocation> sorted(rows.size());
