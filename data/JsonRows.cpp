@@ -43,43 +43,37 @@ void JsonRowWriter::appendField(const RowReader& row, const Column& column,
         out += "null";
         return;
     }
-    switch (column.type) {
-        case MDB_BYTE:
-        case MDB_INT:
-        case MDB_LONGINT:
-            if (field.length >= storedSize(column.type)) {
+    // A calculated result may be stored in another type than the column's;
+    // a field shorter than its type is damage that Database::value names.
+    if (!column.calculated && field.length >= storedSize(column.type)) {
+        switch (column.type) {
+            case MDB_BYTE:
+            case MDB_INT:
+            case MDB_LONGINT:
                 appendJsonWhole(out, std::int64_t(numberValue(row, column, field)));
                 return;
-            }
-            break;
-        case MDB_MONEY:
-        case MDB_FLOAT:
-        case MDB_DOUBLE:
-            if (field.length >= storedSize(column.type)) {
+            case MDB_MONEY:
+            case MDB_FLOAT:
+            case MDB_DOUBLE:
                 appendJsonNumber(out, numberValue(row, column, field));
                 return;
-            }
-            break;
-        case MDB_DATETIME:
-            if (field.length >= storedSize(column.type)) {
-                double stored;
-                std::memcpy(&stored, field.data, sizeof stored);
-                if (!appendJsonDate(out, linearDate(stored))) {
+            case MDB_DATETIME:
+            case kTypeExtendedDate:
+                if (!appendJsonDate(out, dateNumber(column, field))) {
                     out += "null";
                 }
                 return;
-            }
-            break;
-        case MDB_TEXT:
-            m_db.decodeTextInto(field.data, field.length, m_text);
-            appendJsonString(out, m_text);
-            return;
-        case MDB_MEMO:
-            m_db.readMemoInto(field, m_text);
-            appendJsonString(out, m_text);
-            return;
-        default:
-            break;
+            case MDB_TEXT:
+                m_db.decodeTextInto(field.data, field.length, m_text);
+                appendJsonString(out, m_text);
+                return;
+            case MDB_MEMO:
+                m_db.readMemoInto(column, field, m_text);
+                appendJsonString(out, m_text);
+                return;
+            default:
+                break;
+        }
     }
     appendJsonValue(out, m_db.value(row, column));
 }

@@ -37,6 +37,14 @@ double linearFromDate(const QDateTime& dateTime);
 // damage. 0 for types of any length.
 std::uint32_t storedSize(int type);
 
+// A calculated column's stored bytes hold a 16-byte header and the result's
+// length (4 bytes) before the result itself.
+FieldBytes calculatedValue(FieldBytes stored);
+
+// Days since 1899-12-30, as linearDate, of a Date/Time or Date/Time
+// Extended field.
+double dateNumber(const Column& column, FieldBytes field);
+
 // Number of a field of a Number-class column (Yes/No gives -1 or 0).
 double numberValue(const RowReader& row, const Column& column, FieldBytes field);
 
