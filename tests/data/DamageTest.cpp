@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"demoCutTo29Pages", [] { return cutTo("songs-demo.mdb", 29); },
                    "记录有 3000 行"},
         DamageCase{"demoCutTo100Pages", [] { return cutTo("songs-demo.mdb", 100); },
-                   "记录有 3000 行"},
+                   "第 100 页超出文件末尾"},
         // A database password (Access 2007 and later) or an encoded Jet file.
         DamageCase{"access2007WithPassword",
                    [] { return withEncodingKey("real/ASampleDatabase.accdb"); },
