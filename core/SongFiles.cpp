@@ -1,7 +1,11 @@
 #include "core/SongFiles.h"
 
+#include "core/SongFolderHandles.h"
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QHash>
@@ -26,11 +30,16 @@ QString songFilePath(const QString& folder, const QString& songCode) {
     return folder + songCode + kSongFileSuffix;
 }
 
-// stat() follows symbolic links, so a link to a song file counts as the file;
-// a folder of the name does not count.
-bool isRegularFile(const QString& path) {
+QByteArray songFileName(const QString& songCode) {
+    return QFile::encodeName(songCode + kSongFileSuffix);
+}
+
+// The test follows symbolic links, so a link to a song file counts as the
+// file; a folder of the name does not count.
+bool holdsRegularFile(int folderFd, const QByteArray& name) {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return folderFd >= 0 && ::fstatat(folderFd, name.constData(), &st, 0) == 0 &&
+           S_ISREG(st.st_mode);
 }
 
 // Two names that any file system might treat as one name get the same key:
@@ -50,19 +59,22 @@ QString nameKey(const QString& name) {
 }  // namespace
 
 bool isSafeSongCode(const QString& songCode) {
-    // An empty code would name ".mpg", a hidden file and no song.
+    // An empty code would name ".mpg", a hidden file and no song. A broken
+    // UTF-16 character has no file name: encoding would put another character
+    // in its place, so the path listed and the file deleted could differ.
     return !songCode.isEmpty() && !songCode.contains(u'/') && !songCode.contains(QChar(u'\0')) &&
-           songCode != u"."_s && songCode != u".."_s;
+           songCode != u"."_s && songCode != u".."_s && songCode.isValidUtf16();
 }
 
 QString FindSongFile(const QStringList& songFolders, const QString& songCode) {
     if (!isSafeSongCode(songCode)) {
         return {};
     }
+    SongFolderHandles handles;
+    const QByteArray name = songFileName(songCode);
     for (const QString& folder : songFolders) {
-        const QString path = songFilePath(folder, songCode);
-        if (isRegularFile(path)) {
-            return path;
+        if (holdsRegularFile(handles.open(folder), name)) {
+            return songFilePath(folder, songCode);
         }
     }
     return {};
@@ -76,9 +88,11 @@ struct SongFileFinder::Impl {
     };
     struct Folder {
         QString path;
+        int fd = -1;  // owned by handles
         Listing listing = Listing::Unread;
     };
 
+    SongFolderHandles handles;
     std::vector<Folder> folders;
     // Key of a song number -> the read folders holding a name with that key
     // followed by ".mpg", in folder order. One table for all folders, so a row
@@ -89,23 +103,27 @@ struct SongFileFinder::Impl {
     std::uint64_t calls = 0;
     bool foldersRead = false;
 
-    bool testFile(const QString& path) {
+    bool testFile(const Folder& folder, const QByteArray& name) {
         ++calls;
-        return isRegularFile(path);
+        return holdsRegularFile(folder.fd, name);
     }
 
     void readFolder(int index) {
         Folder& folder = folders[index];
-        const QByteArray encodedPath = QFile::encodeName(folder.path);
+        // A folder that could not be opened holds no file the pass could reach.
+        if (folder.fd < 0) {
+            folder.listing = Listing::Absent;
+            return;
+        }
+        // Listed through its handle, so the names read are those of the folder
+        // that the tests and the deletion use. A folder with the search right
+        // only cannot be read: the exact-name test stays the only answer.
         ++calls;
-        DIR* dir = ::opendir(encodedPath.constData());
+        const int readFd = ::openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* dir = readFd < 0 ? nullptr : ::fdopendir(readFd);
         if (dir == nullptr) {
-            const int error = errno;
-            // A path through a missing folder or through a file names no file
-            // either; any other refusal (no read right but search right, too many
-            // open files) leaves the exact-path test as the only answer.
-            if (error == ENOENT || error == ENOTDIR) {
-                folder.listing = Listing::Absent;
+            if (readFd >= 0) {
+                ::close(readFd);
             }
             return;
         }
@@ -152,10 +170,10 @@ struct SongFileFinder::Impl {
     }
 
     QString findPerRow(const QString& songCode) {
+        const QByteArray name = songFileName(songCode);
         for (const Folder& folder : folders) {
-            const QString path = songFilePath(folder.path, songCode);
-            if (testFile(path)) {
-                return path;
+            if (testFile(folder, name)) {
+                return songFilePath(folder.path, songCode);
             }
         }
         return {};
@@ -173,6 +191,7 @@ struct SongFileFinder::Impl {
             return {};
         }
         const QList<int> holders = found == songsByKey.cend() ? QList<int>() : found.value();
+        const QByteArray name = songFileName(songCode);
         auto holder = holders.cbegin();
         for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
             const Folder& folder = folders[i];
@@ -183,9 +202,8 @@ struct SongFileFinder::Impl {
             if (folder.listing == Listing::Absent || (folder.listing == Listing::Read && !listed)) {
                 continue;
             }
-            const QString path = songFilePath(folder.path, songCode);
-            if (testFile(path)) {
-                return path;
+            if (testFile(folder, name)) {
+                return songFilePath(folder.path, songCode);
             }
         }
         return {};
@@ -194,8 +212,11 @@ struct SongFileFinder::Impl {
 
 SongFileFinder::SongFileFinder(QStringList songFolders) : m_impl(new Impl) {
     m_impl->folders.reserve(songFolders.size());
+    // Every folder is opened now, once: lookups, listings and a deletion that
+    // follows all work in the folders as they were at this moment.
     for (QString& folder : songFolders) {
-        m_impl->folders.push_back({std::move(folder), Impl::Listing::Unread});
+        const int fd = m_impl->handles.open(folder);
+        m_impl->folders.push_back({std::move(folder), fd, Impl::Listing::Unread});
     }
 }
 
@@ -215,6 +236,10 @@ QString SongFileFinder::find(const QString& songCode) {
         m_impl->readFolders();
     }
     return m_impl->findInListings(songCode);
+}
+
+SongFolderHandles& SongFileFinder::folderHandles() {
+    return m_impl->handles;
 }
 
 std::uint64_t SongFileFinder::fileSystemCalls() const {

@@ -6,9 +6,12 @@
 
 namespace vaskord {
 
+class SongFolderHandles;
+
 // Whether a song number may name a file inside a song folder. A number with
 // "/" or NUL, or equal to "." or "..", could reach outside the folders and
-// matches no file; so does an empty number (".mpg" is a hidden file, no song).
+// matches no file; so does an empty number (".mpg" is a hidden file, no song)
+// and one holding a broken UTF-16 character, which no file name spells.
 bool isSafeSongCode(const QString& songCode);
 
 // The song's file in the first folder that holds a regular file
@@ -27,6 +30,11 @@ public:
     SongFileFinder& operator=(const SongFileFinder&) = delete;
 
     QString find(const QString& songCode);
+
+    // The song folders, opened once when the finder was made. A deletion that
+    // follows the listing goes through the same handles, so it removes files
+    // only in the folders the listing looked into.
+    SongFolderHandles& folderHandles();
 
     // File-system calls made so far (stat, directory reads), for benchmarks.
     std::uint64_t fileSystemCalls() const;

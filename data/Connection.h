@@ -1,8 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
+#include <ctime>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+
+#include "core/SongFolderHandles.h"
 
 namespace vaskord::data {
 
@@ -30,24 +36,59 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     QString connectionString() const { return m_connectionString; }
-    void setConnectionString(const QString& text) { m_connectionString = text; }
+    // A connection string given whole names its library by its last
+    // "Data Source=" entry.
+    void setConnectionString(const QString& text) {
+        m_connectionString = text;
+        m_libraryPath = dataSourcePath(text);
+    }
 
-    // Opens the library named by the last "Data Source=" entry of the
-    // connection string. Throws DatabaseError; the connection stays closed.
+    // Opens the library: the path reopenOn() was given, or the one named by
+    // the connection string. Throws DatabaseError; the connection stays closed.
     void open();
     void close();
     // Closes, appends ";Data Source=" and the path to the connection string,
-    // and opens: each library chosen adds an entry, and the newest is opened.
-    // On failure the entry stays and the connection stays closed.
+    // and opens exactly that path: a file name may itself hold
+    // "Data Source=", so the string is never parsed back. Each library chosen
+    // adds an entry. On failure the entry stays and the connection stays closed.
     void reopenOn(const QString& libraryPath);
     bool isOpen() const { return m_database != nullptr; }
 
+    // The path the connection opens.
+    QString libraryPath() const { return m_libraryPath; }
+    // The open library's file, so that a deletion can leave it alone; nothing
+    // while closed.
+    std::optional<FileId> libraryFileId() const { return m_libraryId; }
+
     // The open database, or nullptr; queries keep it alive while they hold rows.
     std::shared_ptr<Database> database() const { return m_database; }
+    // The open database as the file is now, or nullptr when closed. The
+    // request system updates counts while the library is open, and a library
+    // may be replaced by a new copy: when the file at the path is no longer the
+    // one read (another file, size, modification or change time), it is read
+    // afresh, and queries already open keep the rows they read. Throws
+    // DatabaseError when the file can no longer be read; the connection stays
+    // open and tries again at the next query.
+    std::shared_ptr<Database> currentDatabase();
 
 private:
+    // What tells one state of a file from another without reading it.
+    struct FileStamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const FileStamp& other) const;
+    };
+    static FileStamp stampOf(const QString& path);
+    void rememberFileId();
+
     QString m_connectionString;
+    QString m_libraryPath;
     std::shared_ptr<Database> m_database;
+    std::optional<FileId> m_libraryId;
+    FileStamp m_stamp;  // of the file when m_database was read
 };
 
 }  // namespace vaskord::data

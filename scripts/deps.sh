@@ -10,6 +10,7 @@ VASKORD_PACKAGES=(
   xvfb xauth imagemagick x11-utils qt6-translations-l10n
   dpkg-dev file desktop-file-utils lintian
   strace tar xz-utils
+  trash-cli libglib2.0-bin
 )
 
 vaskord_install_packages() {

@@ -76,6 +76,9 @@ public:
 private:
     Database() = default;
     [[noreturn]] static void openFailed(const QString& cause, const QString& path);
+    // Refuses what does not begin as an Access file: empty, too short, or
+    // without the Jet or ACE signature.
+    static void checkHeader(const std::uint8_t* data, std::size_t size, const QString& path);
     bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved,
                  bool movedHere = false) const;
     void load();

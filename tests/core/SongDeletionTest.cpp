@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "TempTree.h"
 #include "core/SongDeletion.h"
+#include "core/SongFiles.h"
 
 using namespace Qt::StringLiterals;
 using vaskord::DeletionCounts;
@@ -158,23 +162,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeletionPassTest, testing::ValuesIn(kPassCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DeletionPass, VisitsTickedRowsLastToFirstAndCountsAnyThrowAsFaulted) {
-    FakeTickedRows list({{0, u"/x/0.mpg"_s, true, false},
-                         {1, u"/x/1.mpg"_s, false, false},
-                         {2, u"/x/2.mpg"_s, true, false},
-                         {3, u"/x/3.mpg"_s, true, false},
-                         {4, u"/x/4.mpg"_s, true, false}});
-    QStringList visited;
-    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, [&](const QString& path) {
-        visited << path;
-        if (path == u"/x/3.mpg"_s) {
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    std::vector<FakeTickedRows::Row> rows;
+    for (int i = 0; i < 5; ++i) {
+        t.file(u"x/"_s + QString::number(i) + u".mpg"_s);
+        rows.push_back({i, t.path(u"x/"_s + QString::number(i) + u".mpg"_s), i != 1, false});
+    }
+    FakeTickedRows list(rows);
+    std::vector<std::string> visited;
+    vaskord::DeletionPass pass;
+    pass.dispose = [&](int, const std::string& name, const struct stat& file) {
+        EXPECT_TRUE(S_ISREG(file.st_mode));
+        visited.push_back(name);
+        if (name == "3.mpg") {
             throw std::runtime_error("device gone");
         }
-        if (path == u"/x/0.mpg"_s) {
+        if (name == "0.mpg") {
             throw 42;
         }
-        return path != u"/x/2.mpg"_s;
-    });
-    EXPECT_EQ(visited, QStringList({u"/x/4.mpg"_s, u"/x/3.mpg"_s, u"/x/2.mpg"_s, u"/x/0.mpg"_s}));
+        return name != "2.mpg" ? vaskord::Disposal::Done : vaskord::Disposal::Refused;
+    };
+    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, pass);
+    EXPECT_EQ(visited, (std::vector<std::string>{"4.mpg", "3.mpg", "2.mpg", "0.mpg"}));
     EXPECT_EQ(vaskord::deletionSummary(counts),
               u" 已选中数量:4 删除歌曲 成功数量:1 失败数量:1 异常数量:2"_s);
     ASSERT_EQ(list.rows().size(), 4u);
@@ -277,5 +287,181 @@ const FileCase kFileCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DeleteSongFileTest, testing::ValuesIn(kFileCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// ---------------------------------------------------------- folder handles
+
+int countFiles(const TempTree& t, const QString& folder, int n) {
+    int held = 0;
+    for (int i = 0; i < n; ++i) {
+        held += t.holds(folder + u'/' + QString::number(i) + u".mpg"_s) ? 1 : 0;
+    }
+    return held;
+}
+
+// Every song of the list, ticked, in the folder `folder` of the tree.
+FakeTickedRows tickedSongs(const TempTree& t, const QString& folder, int n) {
+    std::vector<FakeTickedRows::Row> rows;
+    for (int i = 0; i < n; ++i) {
+        rows.push_back({i, t.path(folder + u'/' + QString::number(i) + u".mpg"_s), true, false});
+    }
+    return FakeTickedRows(rows);
+}
+
+// Someone swaps the song folder for a link to another folder holding files of
+// the same names, over and over, while the pass runs. Whichever of the two the
+// pass opened, it must delete in that one only.
+TEST(DeletionPassRace, FolderSwappedForALinkDuringThePass) {
+    constexpr int kFiles = 300;
+    constexpr int kRounds = 12;
+    int deletedInAll = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        TempTree t;
+        ASSERT_TRUE(t.isValid());
+        for (int i = 0; i < kFiles; ++i) {
+            t.file(u"songs/"_s + QString::number(i) + u".mpg"_s);
+            t.file(u"decoy/"_s + QString::number(i) + u".mpg"_s);
+        }
+        t.link(u"link"_s, u"decoy"_s);
+        const QByteArray songs = QFile::encodeName(t.path(u"songs"_s));
+        const QByteArray away = QFile::encodeName(t.path(u"songs.away"_s));
+        const QByteArray link = QFile::encodeName(t.path(u"link"_s));
+        FakeTickedRows list = tickedSongs(t, u"songs"_s, kFiles);
+
+        std::atomic<bool> stop{false};
+        std::atomic<bool> started{false};
+        std::thread swapper([&] {
+            // Each turn ends as it began: songs/ is the folder, link the link.
+            while (!stop.load()) {
+                std::rename(songs.constData(), away.constData());
+                std::rename(link.constData(), songs.constData());
+                started.store(true);
+                std::rename(songs.constData(), link.constData());
+                std::rename(away.constData(), songs.constData());
+            }
+        });
+        while (!started.load()) {
+            std::this_thread::yield();
+        }
+        const DeletionCounts counts = vaskord::deleteTickedSongFiles(list);
+        stop.store(true);
+        swapper.join();
+
+        const int goneFromSongs = kFiles - countFiles(t, u"songs"_s, kFiles);
+        const int goneFromDecoy = kFiles - countFiles(t, u"decoy"_s, kFiles);
+        EXPECT_TRUE(goneFromSongs == 0 || goneFromDecoy == 0)
+            << "round " << round << ": " << goneFromSongs << " deleted in the song folder and "
+            << goneFromDecoy << " in the other";
+        EXPECT_EQ(goneFromSongs + goneFromDecoy, counts.deleted) << "round " << round;
+        deletedInAll += counts.deleted;
+    }
+    EXPECT_GT(deletedInAll, 0) << "the pass never found its folder";
+}
+
+// The command line lists and then deletes: the deletion must work in the
+// folders the listing looked into, even if a folder has been swapped since.
+TEST(DeletionPassRace, DeletionUsesTheFoldersTheListingOpened) {
+    constexpr int kFiles = 5;
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    for (int i = 0; i < kFiles; ++i) {
+        t.file(u"歌曲/"_s + QString::number(i) + u".mpg"_s);
+        t.file(u"decoy/"_s + QString::number(i) + u".mpg"_s);
+    }
+    vaskord::SongFileFinder finder({t.path(u"歌曲/"_s)});
+    std::vector<FakeTickedRows::Row> rows;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString path = finder.find(QString::number(i));
+        ASSERT_EQ(path, t.path(u"歌曲/"_s + QString::number(i) + u".mpg"_s));
+        rows.push_back({i, path, true, false});
+    }
+    FakeTickedRows list(rows);
+    ASSERT_EQ(std::rename(QFile::encodeName(t.path(u"歌曲"_s)).constData(),
+                          QFile::encodeName(t.path(u"moved"_s)).constData()),
+              0);
+    t.link(u"歌曲"_s, u"decoy"_s);
+
+    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, finder.folderHandles());
+
+    EXPECT_EQ(counts.deleted, kFiles);
+    EXPECT_EQ(countFiles(t, u"moved"_s, kFiles), 0);
+    EXPECT_EQ(countFiles(t, u"decoy"_s, kFiles), kFiles);
+}
+
+// How the open library can stand in a song folder under a song's name.
+struct KeepCase {
+    const char* name;
+    std::function<void(TempTree&)> place;  // puts something at songs/1.mpg
+    bool deleted;
+};
+
+void PrintTo(const KeepCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class KeepLibraryTest : public testing::TestWithParam<KeepCase> {};
+
+TEST_P(KeepLibraryTest, NeverDeletesTheOpenLibrary) {
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    t.file(u"lib/歌库.mdb"_s, "Standard Jet DB");
+    GetParam().place(t);
+    struct stat library {};
+    ASSERT_EQ(::stat(QFile::encodeName(t.path(u"lib/歌库.mdb"_s)).constData(), &library), 0);
+    FakeTickedRows list = tickedSongs(t, u"songs"_s, 2);
+    t.file(u"songs/0.mpg"_s);
+    vaskord::DeletionPass pass;
+    pass.keep = {vaskord::FileId::of(library)};
+
+    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, pass);
+
+    EXPECT_EQ(t.holds(u"songs/1.mpg"_s), !GetParam().deleted);
+    EXPECT_FALSE(t.holds(u"songs/0.mpg"_s)) << "other songs still go";
+    EXPECT_EQ(counts.deleted, GetParam().deleted ? 2 : 1);
+    EXPECT_TRUE(t.holds(u"lib/歌库.mdb"_s));
+}
+
+const KeepCase kKeepCases[] = {
+    {"LibraryMovedIntoTheFolder",
+     [](TempTree& t) {
+         t.folder(u"songs"_s);
+         std::rename(QFile::encodeName(t.path(u"lib/歌库.mdb"_s)).constData(),
+                     QFile::encodeName(t.path(u"songs/1.mpg"_s)).constData());
+         t.link(u"lib/歌库.mdb"_s, t.path(u"songs/1.mpg"_s));
+     },
+     false},
+    {"HardLinkToTheLibrary",
+     [](TempTree& t) {
+         t.folder(u"songs"_s);
+         ::link(QFile::encodeName(t.path(u"lib/歌库.mdb"_s)).constData(),
+                QFile::encodeName(t.path(u"songs/1.mpg"_s)).constData());
+     },
+     false},
+    {"SymbolicLinkToTheLibrary",
+     [](TempTree& t) { t.link(u"songs/1.mpg"_s, t.path(u"lib/歌库.mdb"_s)); }, false},
+    {"CopyOfTheLibraryIsAnotherFile",
+     [](TempTree& t) { t.file(u"songs/1.mpg"_s, "Standard Jet DB"); }, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeepLibraryTest, testing::ValuesIn(kKeepCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(DeletionPass, StopsBeforeTheNextRowWhenAsked) {
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    for (int i = 0; i < 4; ++i) {
+        t.file(u"s/"_s + QString::number(i) + u".mpg"_s);
+    }
+    FakeTickedRows list = tickedSongs(t, u"s"_s, 4);
+    int asked = 0;
+    vaskord::DeletionPass pass;
+    pass.stopRequested = [&] { return ++asked > 2; };
+
+    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, pass);
+
+    EXPECT_EQ(vaskord::deletionSummary(counts),
+              u" 已选中数量:2 删除歌曲 成功数量:2 失败数量:0 异常数量:0"_s);
+    EXPECT_EQ(countFiles(t, u"s"_s, 4), 2);
+    EXPECT_TRUE(t.holds(u"s/0.mpg"_s)) << "last to first: the first rows stay";
+}
 
 }  // namespace
