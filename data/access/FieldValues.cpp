@@ -218,7 +218,7 @@ void Database::readMemoInto(const Column& column, FieldBytes field, std::u16stri
     } else {
         // A chain of rows, each starting with the address of the next, that
         // ends where the memo's length is reached. A chain that comes back
-        // to a row, ends early or goes on past that length is damage: left
+        // to a row, ends early or links on past that length is damage: left
         // alone it could be read round and round.
         std::uint32_t pageRow = u32(field.data + 4);
         std::unordered_set<std::uint32_t> visited;
@@ -228,11 +228,13 @@ void Database::readMemoInto(const Column& column, FieldBytes field, std::u16stri
             }
             RowLocation location;
             addressed(pageRow, location);
-            if (location.length < 4 || std::size_t(location.length) - 4 > length - bytes.size()) {
+            if (location.length < 4) {
                 memoDamaged(column, location.page);
             }
             const std::uint8_t* row = rowBytes(location);
-            bytes.append(reinterpret_cast<const char*>(row) + 4, location.length - 4);
+            // The last row may hold more than the memo's length needs.
+            bytes.append(reinterpret_cast<const char*>(row) + 4,
+                         std::min<std::size_t>(location.length - 4, length - bytes.size()));
             pageRow = u32(row);
         }
         if (pageRow != 0) {
