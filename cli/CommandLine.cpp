@@ -32,14 +32,16 @@ struct Options {
     QCommandLineOption singer{u"singer"_s, QString(), u"TEXT"_s};
     QCommandLineOption showSql{u"show-sql"_s};
     QCommandLineOption yes{u"yes"_s};
+    QCommandLineOption moveTo{u"move-to"_s, QString(), u"DIR"_s};
+    QCommandLineOption trash{u"trash"_s};
 
     QList<const QCommandLineOption*> all() const {
-        return {&help, &version, &folder, &count,   &limit, &before,
-                &code, &name,    &singer, &showSql, &yes};
+        return {&help, &version, &folder,  &count, &limit,  &before, &code,
+                &name, &singer,  &showSql, &yes,   &moveTo, &trash};
     }
     // Those that only find and delete understand.
     QList<const QCommandLineOption*> query() const {
-        return {&folder, &count, &limit, &before, &code, &name, &singer, &showSql, &yes};
+        return {&folder, &count, &limit, &before, &code, &name, &singer, &showSql, &yes, &moveTo};
     }
 };
 
@@ -95,15 +97,20 @@ QString helpText() {
     return uR"(用法:
   vaskord-cli sql 歌库文件 SQL语句
   vaskord-cli find 歌库文件 --folder 目录 [--folder 目录 ...] [条件]
-  vaskord-cli delete 歌库文件 --folder 目录 [--folder 目录 ...] [条件] --yes
+  vaskord-cli delete 歌库文件 --folder 目录 [--folder 目录 ...] [条件]
+                     [--move-to 保存目录 | --trash] --yes
+  vaskord-cli restore 保存目录
+  vaskord-cli restore --trash [歌曲文件 ...]
   vaskord-cli --help | --version
 
 命令:
   sql     在歌库上执行一条 SELECT 语句, 每行结果输出一个 JSON 对象 (JSON Lines)。
-  find    与窗口的 "Q.查询" 相同: 列出符合条件且歌曲文件存在的歌曲, 每首一行 JSON,
-          最后在标准错误输出上写出统计。
-  delete  先像 find 一样列出歌曲, 再删除所列的全部歌曲文件, 并写出删除统计。
-          不加 --yes 时不删除任何文件。
+  find    与窗口的 "Q.查询" 相同: 列出符合条件且歌曲文件存在的歌曲, 每首一行 JSON
+          (含文件大小 size, 字节), 最后在标准错误输出上写出统计和文件总大小。
+  delete  先像 find 一样列出歌曲, 再删除所列的全部歌曲文件, 并写出删除统计和释放的空间。
+          不加 --yes 时不删除任何文件。只读文件不删除, 计为失败。
+  restore 把 --move-to 移走的文件按保存目录中的移动记录放回原处, 或 (--trash)
+          把回收站中的歌曲文件放回原处; 从不覆盖已有文件, 每个文件输出一行 JSON。
 
 条件:
   --count N       点播量 < N, N 为 1 到 100 的整数 (默认 1)
@@ -114,6 +121,10 @@ QString helpText() {
   --singer 文本   歌手1 或歌手2 以该文本开头
   --show-sql      先在标准错误输出上写出查询的 SQL 语句
 
+删除方式 (仅用于 delete, 二选一; 不给出时直接删除):
+  --move-to 目录  把文件移到该目录下 (按歌曲路径分子目录), 并记入其中的 vaskord-moves.tsv
+  --trash         把文件移入桌面回收站 (freedesktop.org 回收站)
+
 其他选项:
   --folder 目录   歌曲路径, 可给出多次, 按给出的顺序查找
   --yes           确认删除 (仅用于 delete)
@@ -121,7 +132,7 @@ QString helpText() {
   -v, --version   显示版本号
 
 退出码: 0 完成; 1 数据库或文件系统错误、有歌曲路径无法查找、标准输出已关闭,
-        或有歌曲文件未能删除; 2 用法或输入错误;
+        或有歌曲文件未能删除 (移走) 或恢复; 2 用法或输入错误;
         130/143/129 删除时收到 SIGINT/SIGTERM/SIGHUP (处理完当前文件后停止)。
 )"_s;
 }
@@ -152,7 +163,8 @@ Invocation parseCommandLine(const QStringList& arguments) {
     }
     const QString& command = words.constFirst();
     if (command == u"sql"_s) {
-        for (const QCommandLineOption* option : options.query()) {
+        for (const QCommandLineOption* option :
+             options.query() + QList<const QCommandLineOption*>{&options.trash}) {
             if (parser.isSet(*option)) {
                 return usage(u"sql 命令不接受选项 --"_s + option->names().constFirst() + u'。');
             }
@@ -171,14 +183,54 @@ Invocation parseCommandLine(const QStringList& arguments) {
         invocation.sql = words.at(2);
         return invocation;
     }
+    if (command == u"restore"_s) {
+        for (const QCommandLineOption* option : options.query()) {
+            if (parser.isSet(*option)) {
+                return usage(u"restore 命令不接受选项 --"_s + option->names().constFirst() + u'。');
+            }
+        }
+        invocation.command = Command::Restore;
+        invocation.trash = parser.isSet(options.trash);
+        if (invocation.trash) {
+            for (const QString& file : words.mid(1)) {
+                if (file.isEmpty()) {
+                    return usage(u"歌曲文件路径不能为空。"_s);
+                }
+                invocation.restoreFiles << QDir::current().absoluteFilePath(file);
+            }
+            return invocation;
+        }
+        if (words.size() < 2 || words.at(1).isEmpty()) {
+            return usage(u"缺少保存目录: restore 需要 delete --move-to 用过的目录, 或 --trash。"_s);
+        }
+        if (words.size() > 2) {
+            return usage(u"多余的参数: "_s + words.mid(2).join(u' '));
+        }
+        invocation.moveTo = QDir::current().absoluteFilePath(words.at(1));
+        return invocation;
+    }
     if (command == u"find"_s) {
         invocation.command = Command::Find;
-        if (parser.isSet(options.yes)) {
-            return usage(u"只有 delete 命令接受 --yes。"_s);
+        for (const QCommandLineOption* option : {&options.yes, &options.moveTo, &options.trash}) {
+            if (parser.isSet(*option)) {
+                return usage(u"只有 delete 命令接受 --"_s + option->names().constFirst() + u'。');
+            }
         }
     } else if (command == u"delete"_s) {
         invocation.command = Command::Delete;
         invocation.confirmed = parser.isSet(options.yes);
+        invocation.trash = parser.isSet(options.trash);
+        if (parser.isSet(options.moveTo)) {
+            if (invocation.trash) {
+                return usage(u"--move-to 与 --trash 只能选一个。"_s);
+            }
+            if (parser.value(options.moveTo).isEmpty()) {
+                return usage(u"保存目录 (--move-to) 不能为空。"_s);
+            }
+            // Made full here so the record and the messages name it anywhere;
+            // ".." stays for the kernel to resolve.
+            invocation.moveTo = QDir::current().absoluteFilePath(parser.value(options.moveTo));
+        }
     } else {
         return usage(u"未知的命令: "_s + command);
     }

@@ -13,7 +13,7 @@ enum ExitCode : int {
     kExitUsage = 2,   // a usage or input error
 };
 
-enum class Command { Help, Version, Sql, Find, Delete };
+enum class Command { Help, Version, Sql, Find, Delete, Restore };
 
 // What the command line asks for. The criteria of find and delete are read
 // into the same QueryInput the window fills, so the checks and the SQL text
@@ -27,6 +27,12 @@ struct Invocation {
     QueryInput input;
     bool showSql = false;
     bool confirmed = false;  // --yes
+
+    // delete: where the files go instead of being deleted; restore: whence
+    // they come back. An empty moveTo and no trash: delete deletes.
+    QString moveTo;
+    bool trash = false;
+    QStringList restoreFiles;  // restore --trash: only these original paths
 };
 
 Invocation parseCommandLine(const QStringList& arguments);

@@ -1,19 +1,26 @@
-// vaskord-cli: the window's query and deletion, run from a shell or a script.
+// vaskord-cli: the window's query and deletion, run from a shell or a script,
+// and a way back for files moved aside instead of deleted.
 
 #include <QCoreApplication>
 #include <QSet>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include "cli/CommandLine.h"
 #include "cli/JsonLine.h"
 #include "cli/SongRows.h"
+#include "core/FileMoves.h"
+#include "core/FileSizes.h"
 #include "core/SongDeletion.h"
+#include "core/SongDisposal.h"
 #include "core/SongFiles.h"
 #include "core/SongFolderHandles.h"
 #include "core/SongListing.h"
+#include "core/SongMove.h"
 #include "core/SongQuery.h"
+#include "core/SongTrash.h"
 #include "core/StandardStreams.h"
 #include "data/Query.h"
 #include "data/USysset.h"
@@ -103,6 +110,14 @@ int runFindOrDelete(const Invocation& invocation) {
     if (invocation.command == Command::Delete) {
         catchStopSignals();
     }
+    // A keeping folder that cannot take the files stops the run before the
+    // library is even read.
+    std::unique_ptr<SongDisposal> disposal;
+    if (invocation.command == Command::Delete && !invocation.moveTo.isEmpty()) {
+        disposal = std::make_unique<SongMover>(invocation.moveTo);
+    } else if (invocation.command == Command::Delete && invocation.trash) {
+        disposal = std::make_unique<SongTrash>();
+    }
 
     data::Tsysset sysset;
     sysset.conDB.reopenOn(invocation.input.libraryPath);
@@ -114,6 +129,7 @@ int runFindOrDelete(const Invocation& invocation) {
 
     ListedSongFiles listed;
     int matched = 0;
+    qint64 listedBytes = 0;
     // Opens the song folders once: the deletion goes through the same handles.
     SongFileFinder finder(plan.songFolders);
     {
@@ -126,12 +142,16 @@ int runFindOrDelete(const Invocation& invocation) {
                 fields.append({column, rows.lastReadValue(column)});
             }
             fields.append({u"path"_s, song.path});
+            const qint64 size = songFileSize(song.path);
+            fields.append({u"size"_s, size < 0 ? data::Value() : data::Value(size)});
+            listedBytes += std::max<qint64>(size, 0);
             writeOut(jsonLine(fields));
             listed.append(song.path);
             progress.songListed();
         });
     }
     writeErr(listingSummary(recordCount, matched));
+    writeErr(listedTotal(matched, listedBytes));
     // A folder that cannot be searched hides its songs: the run is no success.
     bool searchFailed = false;
     QSet<QString> named;
@@ -152,9 +172,34 @@ int runFindOrDelete(const Invocation& invocation) {
     if (const auto library = sysset.conDB.libraryFileId()) {
         pass.keep.push_back(*library);
     }
+    qint64 freed = 0;
+    if (disposal) {
+        // Says why a file stays where it is, which the counts alone cannot.
+        pass.dispose = [&disposal](int folderFd, const std::string& name, const struct stat& file) {
+            const Disposal outcome = disposal->dispose(folderFd, name, file);
+            if (outcome == Disposal::Refused && !disposal->failureReason().isEmpty()) {
+                const std::string folder = files::folderRealPath(folderFd);
+                writeErr(u"未能移走 "_s +
+                         QFile::decodeName(QByteArray::fromStdString((folder == "/" ? "" : folder) +
+                                                                     '/' + name)) +
+                         u": "_s + disposal->failureReason());
+            }
+            return outcome;
+        };
+    }
+    pass.dispose = countingFreedBytes(pass.dispose, &freed);
     pass.stopRequested = [] { return g_stopSignal != 0; };
     const DeletionCounts counts = deleteTickedSongFiles(listed, finder.folderHandles(), pass);
-    writeErr(deletionSummary(counts));
+    if (!invocation.moveTo.isEmpty()) {
+        writeErr(movingSummary(counts));
+        writeErr(movedTotal(freed));
+    } else if (invocation.trash) {
+        writeErr(trashingSummary(counts));
+        writeErr(trashedTotal(freed));
+    } else {
+        writeErr(deletionSummary(counts));
+        writeErr(freedTotal(freed));
+    }
     if (g_stopSignal != 0) {
         return 128 + g_stopSignal;
     }
@@ -167,6 +212,26 @@ int runFindOrDelete(const Invocation& invocation) {
         }
     }
     return searchFailed ? kExitFailed : kExitDone;
+}
+
+// Puts moved or trashed files back; one JSON line per file, then the counts.
+int runRestore(const Invocation& invocation) {
+    const auto report = [](const RestoredSong& song) {
+        const auto text = [](const std::string& bytes) {
+            return data::Value(QFile::decodeName(QByteArray::fromStdString(bytes)));
+        };
+        writeOut(jsonLine({
+            {u"path"_s, text(song.original)},
+            {u"from"_s, song.keptAt.empty() ? data::Value() : text(song.keptAt)},
+            {u"restored"_s, data::Value(song.result == RestoredSong::Result::Restored)},
+            {u"reason"_s, song.reason.isEmpty() ? data::Value() : data::Value(song.reason)},
+        }));
+    };
+    const RestoreCounts counts = invocation.trash
+                                     ? restoreTrashedSongs(invocation.restoreFiles, report)
+                                     : restoreMovedSongs(invocation.moveTo, report);
+    writeErr(restoreSummary(counts));
+    return counts.failed == 0 ? kExitDone : kExitFailed;
 }
 
 int run(const Invocation& invocation) {
@@ -182,6 +247,8 @@ int run(const Invocation& invocation) {
         case Command::Find:
         case Command::Delete:
             return runFindOrDelete(invocation);
+        case Command::Restore:
+            return runRestore(invocation);
     }
     return kExitUsage;
 }

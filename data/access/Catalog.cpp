@@ -15,6 +15,8 @@
 #include <mdbtools.h>
 #include <QString>
 #include <algorithm>
+#include <map>
+#include <string>
 
 #include "data/Errors.h"
 #include "data/access/Database.h"
@@ -39,8 +41,10 @@ ValueClass classOf(int type) {
         case MDB_DOUBLE:
         case MDB_NUMERIC:
         case MDB_COMPLEX:
+        case kTypeBigInt:
             return ValueClass::Number;
         case MDB_DATETIME:
+        case kTypeExtendedDate:
             return ValueClass::Date;
         case MDB_TEXT:
         case MDB_MEMO:
@@ -50,7 +54,30 @@ ValueClass classOf(int type) {
     }
 }
 
+// Extended column flags (Jet 4 and later): a calculated column.
+constexpr std::uint8_t kCalculatedFlags = 0xC0;
+
 }  // namespace
+
+// A table definition as one run of bytes: a definition longer than a page
+// continues on the page named at offset 4, after that page's 8-byte header,
+// the way libmdb reads it. A chain that leaves the file or comes back to a
+// page ends the run.
+std::string Database::definitionBytes(std::uint32_t definitionPage) const {
+    std::string bytes;
+    std::vector<bool> seen(pageCount(), false);
+    std::uint32_t page = definitionPage;
+    bool first = true;
+    while (page != 0 && page < pageCount() && !seen[page]) {
+        seen[page] = true;
+        const auto* pg =
+            reinterpret_cast<const char*>(m_bytes.data + std::size_t(page) * m_pageSize);
+        bytes.append(pg + (first ? 0 : 8), m_pageSize - (first ? 0 : 8));
+        first = false;
+        page = u32(m_bytes.data + std::size_t(page) * m_pageSize + 4);
+    }
+    return bytes;
+}
 
 int Table::columnIndex(const QString& wanted) const {
     for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -101,21 +128,60 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
         }
         openFailed(QStringLiteral("文件已损坏,表 '%1' 的定义无法读取").arg(name), m_path);
     }
+    // The usage map (and the free-space map after it) are rows elsewhere;
+    // libmdb passes over a map it cannot find as if the table were empty.
+    {
+        const std::uint8_t* first = m_bytes.data + std::size_t(definitionPage) * m_pageSize;
+        const std::uint32_t mapAt = mdb->fmt->tab_usage_map_offset;
+        if (mapAt + 8 <= m_pageSize && ((u32(first + mapAt) >> 8) >= pageCount() ||
+                                        (u32(first + mapAt + 4) >> 8) >= pageCount())) {
+            openFailed(
+                QStringLiteral("文件不完整(可能已被截断),表 '%1' 的页面表超出文件末尾").arg(name),
+                m_path);
+        }
+    }
     auto table = std::make_unique<Table>();
     table->name = name;
     table->definitionPage = definitionPage;
+    table->rowCount = def->num_rows;
+    const std::string definition = definitionBytes(definitionPage);
+    // libmdb leaves out the column flags and reads precision and scale into
+    // fields named the other way round; both come from the descriptors here.
+    const bool jet3 = m_jet3;
+    const std::size_t descriptorSize = jet3 ? 18 : 25;
+    const std::size_t firstDescriptor =
+        (jet3 ? 43 : 63) + std::size_t(def->num_real_idxs) * (jet3 ? 8 : 12);
+    std::map<int, const std::uint8_t*> descriptors;  // by column number
+    for (std::size_t i = 0; i < def->num_cols; ++i) {
+        const std::size_t at = firstDescriptor + i * descriptorSize;
+        if (at + descriptorSize > definition.size()) {
+            break;
+        }
+        const auto* d = reinterpret_cast<const std::uint8_t*>(definition.data()) + at;
+        descriptors.emplace(d[jet3 ? 1 : 5], d);
+    }
     for (guint c = 0; c < def->columns->len; ++c) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
+        const auto found = descriptors.find(col->col_num);
+        if (found == descriptors.end()) {
+            openFailed(QStringLiteral("文件已损坏,表 '%1' 的定义无法读取").arg(name), m_path);
+        }
+        const std::uint8_t* descriptor = found->second;
         Column column;
         column.name = QString::fromUtf8(col->name);
         column.type = col->col_type;
-        column.rowColumn = col->row_col_num;
+        column.number = col->col_num;
         column.varColumn = int(col->var_col_num);
         column.fixedOffset = col->fixed_offset;
         column.size = col->col_size;
         column.fixed = col->is_fixed != 0;
-        column.scale = col->col_scale;
-        column.valueClass = classOf(col->col_type);
+        column.precision = descriptor[jet3 ? 9 : 11];
+        column.scale = descriptor[jet3 ? 10 : 12];
+        column.calculated = !jet3 && (descriptor[16] & kCalculatedFlags) != 0;
+        if (column.calculated && column.type == MDB_TEXT && column.size == 0) {
+            column.type = MDB_MEMO;
+        }
+        column.valueClass = classOf(column.type);
         table->hasVariableColumns = table->hasVariableColumns || !column.fixed;
         table->columns.push_back(std::move(column));
     }
@@ -138,6 +204,22 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
             table->dataPages.push_back(guint32(next));
             previous = next;
         }
+    }
+    // Fewer rows on the table's pages than its definition counts: pages are
+    // missing, and reading on would give a short list as if it were whole.
+    std::size_t found = 0;
+    std::vector<RowLocation> rows;
+    for (const std::uint32_t page : table->dataPages) {
+        rows.clear();
+        rowsOfPage(*table, page, rows);
+        found += rows.size();
+    }
+    if (found < table->rowCount) {
+        openFailed(QStringLiteral("文件不完整或已损坏,表 '%1' 记录有 %2 行,只找到 %3 行")
+                       .arg(name)
+                       .arg(table->rowCount)
+                       .arg(found),
+                   m_path);
     }
     return table;
 }

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "data/Errors.h"
 #include "data/access/FieldValues.h"
@@ -94,6 +95,35 @@ private:
     int m_err = -1;
 };
 
+// Page 0 from 0x18 on is masked with RC4 under a fixed key; under the mask,
+// a non-zero key at 0x3E means the other pages are encrypted.
+constexpr std::size_t kHeaderMaskStart = 0x18;
+constexpr std::size_t kEncodingKeyAt = 0x3E - kHeaderMaskStart;
+
+std::uint32_t encodingKey(const std::uint8_t* header) {
+    static const std::uint8_t kMaskKey[] = {0xC7, 0xDA, 0x39, 0x6B};
+    std::uint8_t state[256];
+    for (int i = 0; i < 256; ++i) {
+        state[i] = std::uint8_t(i);
+    }
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + state[i] + kMaskKey[i % 4]) & 0xFF;
+        std::swap(state[i], state[j]);
+    }
+    std::uint32_t key = 0;
+    for (std::size_t n = 0, i = 0, j = 0; n < kEncodingKeyAt + 4; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + state[i]) & 0xFF;
+        std::swap(state[i], state[j]);
+        const std::uint8_t plain =
+            header[kHeaderMaskStart + n] ^ state[(state[i] + state[j]) & 0xFF];
+        if (n >= kEncodingKeyAt) {
+            key |= std::uint32_t(plain) << (8 * (n - kEncodingKeyAt));
+        }
+    }
+    return key;
+}
+
 }  // namespace
 
 void Database::openFailed(const QString& cause, const QString& path) {
@@ -104,17 +134,110 @@ void MdbHandleCloser::operator()(void* handle) const {
     mdb_close(static_cast<MdbHandle*>(handle));
 }
 
+namespace {
+
+// Access keeps a database within 2 GB; a larger file is not one, and reading
+// it whole would only exhaust memory.
+constexpr std::uint64_t kLargestLibrary = std::uint64_t(2) << 30;
+
+// Why a file could not be opened or read, in the operator's words.
+QString fileErrorText(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("文件不存在");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有读取该文件的权限");
+        case ELOOP:
+            return QStringLiteral("符号链接层数过多");
+        case ENAMETOOLONG:
+            return QStringLiteral("路径过长");
+        case EIO:
+            return QStringLiteral("读取磁盘出错(输入/输出错误)");
+        case EMFILE:
+        case ENFILE:
+            return QStringLiteral("打开的文件过多");
+        case ENOMEM:
+            return QStringLiteral("内存不足");
+        default:
+            return QStringLiteral("无法读取文件(错误码 %1)").arg(error);
+    }
+}
+
+// Reads up to `size` bytes from `offset`, through interruptions and short
+// reads; fewer only at the end of the file. Returns -1 with errno on failure.
+ssize_t readFully(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += std::size_t(n);
+    }
+    return ssize_t(done);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+void Database::checkHeader(const std::uint8_t* data, std::size_t size, const QString& path) {
+    if (size == 0) {
+        openFailed(QStringLiteral("文件是空的"), path);
+    }
+    static const char kJet[] = "Standard Jet DB";
+    static const char kAce[] = "Standard ACE DB";
+    if (size < 0x20 || data[0] != 0 ||
+        (std::memcmp(data + 4, kJet, sizeof kJet) != 0 &&
+         std::memcmp(data + 4, kAce, sizeof kAce) != 0)) {
+        openFailed(QStringLiteral("不是 Access 数据库文件"), path);
+    }
+}
+
 std::shared_ptr<Database> Database::open(const QString& path) {
     if (path.isEmpty()) {
         raise(QStringLiteral("打开歌库失败:没有指定歌库文件的路径。"));
     }
     const QByteArray native = QFile::encodeName(path);
-    struct stat status {};
-    if (::stat(native.constData(), &status) != 0) {
-        if (errno == EACCES) {
+    // Opened before anything is asked about it, and without waiting: a FIFO
+    // or device put at the path (even between two looks at it) is then seen
+    // by fstat on what was opened, and never blocks the open or the read.
+    const FileDescriptor file(
+        ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.get() < 0) {
+        const int error = errno;
+        struct stat status {};
+        if (error == EACCES && ::stat(native.constData(), &status) != 0) {
             openFailed(QStringLiteral("没有访问该文件的权限"), path);
         }
-        openFailed(QStringLiteral("文件不存在"), path);
+        openFailed(fileErrorText(error), path);
+    }
+    const int fd = file.get();
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        openFailed(fileErrorText(errno), path);
     }
     if (S_ISDIR(status.st_mode)) {
         openFailed(QStringLiteral("这是一个文件夹,不是歌库文件"), path);
@@ -122,39 +245,37 @@ std::shared_ptr<Database> Database::open(const QString& path) {
     if (!S_ISREG(status.st_mode)) {
         openFailed(QStringLiteral("这不是普通文件"), path);
     }
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        openFailed(errno == EACCES ? QStringLiteral("没有读取该文件的权限")
-                                   : QStringLiteral("无法读取文件(%1)")
-                                         .arg(QString::fromLocal8Bit(std::strerror(errno))),
+
+    // The header first: a file that is no library, however large, is named
+    // as such at once.
+    std::uint8_t header[0x20];
+    const ssize_t headerBytes = readFully(fd, header, sizeof header, 0);
+    if (headerBytes < 0) {
+        openFailed(QStringLiteral("读取文件出错:%1").arg(fileErrorText(errno)), path);
+    }
+    checkHeader(header, std::size_t(headerBytes), path);
+    if (std::uint64_t(status.st_size) > kLargestLibrary) {
+        openFailed(QStringLiteral("文件过大(%1 字节),超过 Access 数据库 2 GB 的上限")
+                       .arg(qint64(status.st_size)),
                    path);
     }
+
     std::shared_ptr<Database> db(new Database);
     db->m_path = path;
     // One read of the whole file: libmdb and the row scan then work on the
     // same snapshot, and nothing ever holds the file open for writing.
     Bytes& bytes = db->m_bytes;
-    bytes.allocate(std::size_t(status.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size) {
-        const ssize_t n = ::read(fd, bytes.data + done, bytes.size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            openFailed(QStringLiteral("读取文件出错(%1)")
-                           .arg(QString::fromLocal8Bit(std::strerror(error))),
-                       path);
-        }
-        if (n == 0) {
-            break;
-        }
-        done += std::size_t(n);
+    try {
+        bytes.allocate(std::size_t(status.st_size));
+    } catch (const std::bad_alloc&) {
+        openFailed(QStringLiteral("内存不足,无法读入 %1 字节的文件").arg(qint64(status.st_size)),
+                   path);
     }
-    ::close(fd);
-    bytes.size = done;
+    const ssize_t done = readFully(fd, bytes.data, bytes.size, 0);
+    if (done < 0) {
+        openFailed(QStringLiteral("读取文件出错:%1").arg(fileErrorText(errno)), path);
+    }
+    bytes.size = std::size_t(done);
     db->load();
     return db;
 }
@@ -176,18 +297,17 @@ void Database::load() {
     const Bytes& bytes = m_bytes;
     const QString& path = m_path;
     Database* db = this;
-    if (bytes.size == 0) {
-        openFailed(QStringLiteral("文件是空的"), path);
-    }
-    static const char kJet[] = "Standard Jet DB";
-    static const char kAce[] = "Standard ACE DB";
-    if (bytes.size < 0x20 || bytes.data[0] != 0 ||
-        (std::memcmp(bytes.data + 4, kJet, sizeof kJet) != 0 &&
-         std::memcmp(bytes.data + 4, kAce, sizeof kAce) != 0)) {
-        openFailed(QStringLiteral("不是 Access 数据库文件"), path);
-    }
+    checkHeader(bytes.data, bytes.size, path);
     db->m_jet3 = bytes.data[0x14] == 0;
     db->m_pageSize = db->m_jet3 ? 2048 : 4096;
+    if (bytes.size >= kHeaderMaskStart + kEncodingKeyAt + 4 && encodingKey(bytes.data) != 0) {
+        // Access 2007 and later encrypt every page but the first with the
+        // database password; older files may be encoded page by page.
+        openFailed(bytes.data[0x14] >= 2
+                       ? QStringLiteral("文件已加密(设有数据库密码),没有密码无法读取")
+                       : QStringLiteral("文件已加密(编码),无法读取"),
+                   path);
+    }
     if (bytes.size % db->m_pageSize != 0 || bytes.size < 3 * std::size_t(db->m_pageSize)) {
         openFailed(QStringLiteral("文件不完整(可能已被截断)"), path);
     }

@@ -63,20 +63,27 @@ public:
     QString decodeText(const std::uint8_t* data, std::size_t length) const;
 
     // A memo's text, wherever its long-value pages keep it.
-    void readMemoInto(FieldBytes field, std::u16string& out) const;
+    // Throws DatabaseError for a page chain that loops, ends early or runs
+    // past the memo's length.
+    void readMemoInto(const Column& column, FieldBytes field, std::u16string& out) const;
 
     // The typed value of a field, decoded in full.
     Value value(const RowReader& row, const Column& column) const;
 
     [[noreturn]] void damaged(std::uint32_t page) const;
+    [[noreturn]] void memoDamaged(const Column& column, std::uint32_t page) const;
 
 private:
     Database() = default;
     [[noreturn]] static void openFailed(const QString& cause, const QString& path);
+    // Refuses what does not begin as an Access file: empty, too short, or
+    // without the Jet or ACE signature.
+    static void checkHeader(const std::uint8_t* data, std::size_t size, const QString& path);
     bool findRow(std::uint32_t page, int row, RowLocation& location, bool& moved,
                  bool movedHere = false) const;
     void load();
     void loadCatalog();
+    std::string definitionBytes(std::uint32_t definitionPage) const;
     std::unique_ptr<Table> readDefinition(const QString& name, std::uint32_t definitionPage);
 
     // The file's bytes in private anonymous memory: a copy, so nothing done

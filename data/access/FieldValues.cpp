@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "data/Errors.h"
 #include "data/access/LittleEndian.h"
@@ -24,6 +25,11 @@
 namespace vaskord::data {
 
 namespace {
+
+// Date/Time Extended is ASCII text: 19 digits of days since 0001-01-01, a
+// colon, 12 digits of seconds and 7 of ten-millionths, then ":7" and a NUL.
+constexpr std::uint32_t kExtendedDateSize = 19 + 1 + 12 + 7;
+constexpr double kDaysFromYearOneTo1899 = 693593;  // 0001-01-01 to 1899-12-30
 
 // Bytes a fixed value of the type needs; a field shorter than that is damage.
 std::uint32_t storedSize(int type) {
@@ -39,11 +45,14 @@ std::uint32_t storedSize(int type) {
         case MDB_MONEY:
         case MDB_DOUBLE:
         case MDB_DATETIME:
+        case kTypeBigInt:
             return 8;
         case MDB_REPID:
             return 16;
         case MDB_NUMERIC:
             return 17;
+        case kTypeExtendedDate:
+            return kExtendedDateSize;
         default:
             return 0;
     }
@@ -58,6 +67,34 @@ double numericValue(const std::uint8_t* p, int scale) {
     }
     const double value = magnitude / std::pow(10.0, std::clamp(scale, 0, 28));
     return (p[0] & 0x80) ? -value : value;
+}
+
+// A calculated Decimal result: total length (2 bytes), scale, a sign byte,
+// then the magnitude as a 32-bit high part and a 64-bit low part. A result
+// of 4 bytes is a Single.
+double calculatedNumericValue(const std::uint8_t* p, std::uint32_t length) {
+    if (length == 4) {
+        return readRaw<float>(p);
+    }
+    if (length < 16) {
+        return 0;
+    }
+    const double magnitude =
+        u32(p + 4) * 18446744073709551616.0 + double(readRaw<std::uint64_t>(p + 8));
+    const double value = magnitude / std::pow(10.0, std::min<int>(p[2], 28));
+    return p[3] != 0 ? -value : value;
+}
+
+// Digits as a whole number; false for anything but digits.
+bool digitsValue(const std::uint8_t* p, int count, double& out) {
+    out = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9') {
+            return false;
+        }
+        out = out * 10 + (p[i] - '0');
+    }
+    return true;
 }
 
 QString guidText(const std::uint8_t* p) {
@@ -149,7 +186,7 @@ QString Database::decodeText(const std::uint8_t* data, std::size_t length) const
 
 // A memo field holds 12 bytes: length and flags, the address of its first
 // long-value row, and 4 unused bytes; short memos follow inline.
-void Database::readMemoInto(FieldBytes field, std::u16string& out) const {
+void Database::readMemoInto(const Column& column, FieldBytes field, std::u16string& out) const {
     out.clear();
     if (field.isNull()) {
         return;
@@ -175,26 +212,54 @@ void Database::readMemoInto(FieldBytes field, std::u16string& out) const {
         bytes.assign(reinterpret_cast<const char*>(rowBytes(location)),
                      std::min<std::size_t>(length, location.length));
     } else {
-        // A chain of rows, each starting with the address of the next. The
-        // hop count is bounded by the page count, so a loop cannot hang.
+        // A chain of rows, each starting with the address of the next, that
+        // ends where the memo's length is reached. A chain that comes back
+        // to a row, ends early or goes on past that length is damage: left
+        // alone it could be read round and round.
         std::uint32_t pageRow = u32(field.data + 4);
-        std::uint32_t hops = 0;
-        while (pageRow != 0 && bytes.size() < length) {
-            if (++hops > pageCount()) {
-                damaged(pageRow >> 8);
+        std::unordered_set<std::uint32_t> visited;
+        while (bytes.size() < length) {
+            if (pageRow == 0 || !visited.insert(pageRow).second) {
+                memoDamaged(column, pageRow >> 8);
             }
             RowLocation location;
             addressed(pageRow, location);
-            if (location.length < 4) {
-                damaged(location.page);
+            if (location.length < 4 || std::size_t(location.length) - 4 > length - bytes.size()) {
+                memoDamaged(column, location.page);
             }
             const std::uint8_t* row = rowBytes(location);
-            bytes.append(reinterpret_cast<const char*>(row) + 4,
-                         std::min<std::size_t>(location.length - 4, length - bytes.size()));
+            bytes.append(reinterpret_cast<const char*>(row) + 4, location.length - 4);
             pageRow = u32(row);
         }
+        if (pageRow != 0) {
+            memoDamaged(column, pageRow >> 8);
+        }
+    }
+    if (column.calculated) {
+        const FieldBytes inner = calculatedValue(
+            {reinterpret_cast<const std::uint8_t*>(bytes.data()), std::uint32_t(bytes.size())});
+        decodeTextInto(inner.data, inner.length, out);
+        return;
     }
     decodeTextInto(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out);
+}
+
+void Database::memoDamaged(const Column& column, std::uint32_t page) const {
+    raise(QStringLiteral("数据库文件已损坏:备注列 '%1' 的数据页链(第 %2 页)不完整或循环(%3)。")
+              .arg(column.name)
+              .arg(page)
+              .arg(m_path));
+}
+
+FieldBytes calculatedValue(FieldBytes stored) {
+    if (stored.isNull() || stored.length < 20) {
+        return stored;
+    }
+    const std::uint32_t length = std::min(u32(stored.data + 16), stored.length - 20);
+    if (length == 0) {
+        return {};  // the expression gave no value
+    }
+    return {stored.data + 20, length};
 }
 
 double linearDate(double stored) {
@@ -225,9 +290,43 @@ double linearFromDate(const QDateTime& dateTime) {
            dateTime.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+bool isCalculatedYesNo(const Column& column, FieldBytes field) {
+    return column.calculated && field.length == 1 && storedSize(column.type) > 1;
+}
+
+// A calculated result of 16 bytes is a Decimal whatever type the column
+// records; a Decimal column may also hold a 4-byte Single.
+bool isCalculatedDecimal(const Column& column, FieldBytes field) {
+    return column.calculated && (column.type == MDB_NUMERIC || field.length == 16);
+}
+
+double dateNumber(const Column& column, FieldBytes field) {
+    if (column.type == kTypeExtendedDate) {
+        double days = 0;
+        double seconds = 0;
+        double fraction = 0;
+        if (field.length < kExtendedDateSize || !digitsValue(field.data, 19, days) ||
+            field.data[19] != ':' || !digitsValue(field.data + 20, 12, seconds) ||
+            !digitsValue(field.data + 32, 7, fraction)) {
+            raise(QStringLiteral("数据库文件已损坏:列 '%1' 的值无法读取。").arg(column.name));
+        }
+        return days - kDaysFromYearOneTo1899 + (seconds + fraction / 1e7) / 86400.0;
+    }
+    if (field.length < 8) {
+        raise(QStringLiteral("数据库文件已损坏:列 '%1' 的值无法读取。").arg(column.name));
+    }
+    return linearDate(readRaw<double>(field.data));
+}
+
 double numberValue(const RowReader& row, const Column& column, FieldBytes field) {
     if (column.type == MDB_BOOL) {
         return row.boolValue(column) ? -1.0 : 0.0;
+    }
+    if (isCalculatedYesNo(column, field)) {
+        return field.data[0] != 0 ? -1.0 : 0.0;
+    }
+    if (isCalculatedDecimal(column, field)) {
+        return calculatedNumericValue(field.data, field.length);
     }
     if (field.length < storedSize(column.type)) {
         raise(QStringLiteral("数据库文件已损坏:列 '%1' 的值无法读取。").arg(column.name));
@@ -249,6 +348,8 @@ double numberValue(const RowReader& row, const Column& column, FieldBytes field)
             return readRaw<double>(p);
         case MDB_NUMERIC:
             return numericValue(p, column.scale);
+        case kTypeBigInt:
+            return double(readRaw<std::int64_t>(p));
         default:
             return 0;
     }
@@ -261,6 +362,12 @@ Value Database::value(const RowReader& row, const Column& column) const {
     const FieldBytes field = row.field(column);
     if (field.isNull()) {
         return {};
+    }
+    if (isCalculatedYesNo(column, field)) {
+        return field.data[0] != 0;
+    }
+    if (isCalculatedDecimal(column, field)) {
+        return numberValue(row, column, field);
     }
     if (field.length < storedSize(column.type)) {
         raise(
@@ -280,13 +387,16 @@ Value Database::value(const RowReader& row, const Column& column) const {
         case MDB_DOUBLE:
         case MDB_NUMERIC:
             return numberValue(row, column, field);
+        case kTypeBigInt:
+            return qint64(readRaw<std::int64_t>(p));
         case MDB_DATETIME:
-            return dateFromLinear(linearDate(readRaw<double>(p)));
+        case kTypeExtendedDate:
+            return dateFromLinear(dateNumber(column, field));
         case MDB_TEXT:
             return decodeText(p, field.length);
         case MDB_MEMO: {
             std::u16string text;
-            readMemoInto(field, text);
+            readMemoInto(column, field, text);
             return QString::fromUtf16(text.data(), qsizetype(text.size()));
         }
         case MDB_REPID:

@@ -16,11 +16,13 @@
 // 256 to the offsets past each 256-byte boundary.
 #include "data/access/Rows.h"
 
+#include <mdbtools.h>
 #include <algorithm>
 #include <cstdint>
 
 #include "data/Errors.h"
 #include "data/access/Database.h"
+#include "data/access/FieldValues.h"
 #include "data/access/LittleEndian.h"
 
 namespace vaskord::data {
@@ -163,11 +165,11 @@ std::uint32_t RowReader::varOffset(int slot) const {
 }
 
 FieldBytes RowReader::field(const Column& column) const {
-    if (column.rowColumn >= m_columnCount || column.rowColumn < 0) {
+    if (column.number >= m_columnCount || column.number < 0) {
         return {};  // added to the table after this row was written
     }
     const std::uint8_t* nullMask = m_row + m_length - m_nullMaskSize;
-    if ((nullMask[column.rowColumn / 8] & (1 << (column.rowColumn % 8))) == 0) {
+    if ((nullMask[column.number / 8] & (1 << (column.number % 8))) == 0) {
         return {};
     }
     const std::uint32_t header = m_db.isJet3() ? 1 : 2;
@@ -177,7 +179,7 @@ FieldBytes RowReader::field(const Column& column) const {
         if (start + length > m_varLimit) {
             m_db.damaged(m_location.page);
         }
-        return {m_row + start, length};
+        return unwrapped(column, {m_row + start, length});
     }
     if (column.varColumn >= m_varCount) {
         return {};
@@ -187,15 +189,21 @@ FieldBytes RowReader::field(const Column& column) const {
     if (start < header || start > end || end > m_varLimit) {
         m_db.damaged(m_location.page);
     }
-    return {m_row + start, end - start};
+    return unwrapped(column, {m_row + start, end - start});
+}
+
+// A calculated field keeps its result behind a header; a memo's result is
+// unwrapped where its long value is read.
+FieldBytes RowReader::unwrapped(const Column& column, FieldBytes stored) {
+    return column.calculated && column.type != MDB_MEMO ? calculatedValue(stored) : stored;
 }
 
 bool RowReader::boolValue(const Column& column) const {
-    if (column.rowColumn >= m_columnCount || column.rowColumn < 0) {
+    if (column.number >= m_columnCount || column.number < 0) {
         return false;
     }
     const std::uint8_t* nullMask = m_row + m_length - m_nullMaskSize;
-    return (nullMask[column.rowColumn / 8] & (1 << (column.rowColumn % 8))) != 0;
+    return (nullMask[column.number / 8] & (1 << (column.number % 8))) != 0;
 }
 
 }  // namespace vaskord::data

@@ -36,6 +36,7 @@ public:
 
 private:
     std::uint32_t varOffset(int slot) const;
+    static FieldBytes unwrapped(const Column& column, FieldBytes stored);
 
     const Database& m_db;
     const std::uint8_t* m_row;

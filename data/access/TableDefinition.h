@@ -10,15 +10,25 @@ namespace vaskord::data {
 // numbers, text and memo as case-folded text; binary columns do not compare.
 enum class ValueClass : std::uint8_t { Number, Date, Text, Other };
 
+// Type codes newer than libmdb: Large Number (Access 2016) and Date/Time
+// Extended (Access 2019).
+inline constexpr int kTypeBigInt = 0x13;
+inline constexpr int kTypeExtendedDate = 0x14;
+
 struct Column {
     QString name;         // as the table spells it
-    int type = 0;         // libmdb's MDB_* type code
-    int rowColumn = 0;    // bit of the null mask (deleted columns included)
+    int type = 0;         // libmdb's MDB_* type code, or one of the above
+    int number = 0;       // the column's number: its bit in a row's null mask
     int varColumn = 0;    // slot in the variable-length offset table
     int fixedOffset = 0;  // offset in the fixed part of the row
     int size = 0;         // declared size in bytes
     bool fixed = false;
-    int scale = 0;  // Numeric (decimal) columns only
+    int precision = 0;  // Decimal columns only
+    int scale = 0;      // Decimal columns only
+    // A calculated column stores its result behind a header; the type is
+    // the one the definition records (a text result of no declared size is
+    // kept as a memo).
+    bool calculated = false;
     ValueClass valueClass = ValueClass::Other;
 };
 
@@ -29,6 +39,7 @@ struct Table {
     std::uint32_t definitionPage = 0;
     std::vector<Column> columns;
     std::vector<std::uint32_t> dataPages;
+    std::uint32_t rowCount = 0;  // as the definition records it
     bool hasVariableColumns = false;
 
     // Index of the column with this name (any letter case), or -1.

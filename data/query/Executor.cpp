@@ -86,12 +86,7 @@ bool readNumber(RowContext& ctx, const Operand& operand, double& out) {
         return false;
     }
     if (column.valueClass == ValueClass::Date) {
-        if (field.length < 8) {
-            return false;
-        }
-        double stored;
-        std::memcpy(&stored, field.data, 8);
-        out = linearDate(stored);
+        out = dateNumber(column, field);
         return true;
     }
     out = numberValue(*ctx.row, column, field);
@@ -117,7 +112,7 @@ bool readText(RowContext& ctx, const Operand& operand, std::u16string& out) {
         return false;
     }
     if (column.type == MDB_MEMO) {
-        ctx.db.readMemoInto(field, ctx.scratch);
+        ctx.db.readMemoInto(column, field, ctx.scratch);
     } else {
         ctx.db.decodeTextInto(field.data, field.length, ctx.scratch);
     }
