@@ -2,6 +2,7 @@
 // and a way back for files moved aside instead of deleted.
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSet>
 #include <csignal>
 #include <cstdio>
