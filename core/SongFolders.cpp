@@ -59,9 +59,10 @@ QString visiblePath(const QString& path) {
 namespace {
 
 QString notUtf8Text(const QString& path) {
+    // Technical names stay quoted, as the operator types them.
     return u"路径 "_s + visiblePath(path) +
-           u" 的名称不是 UTF-8 编码 (多半是 Windows 下写入的 GBK 名称), 无法使用; "
-           u"请先用命令 convmv -f gbk -t utf-8 --notest 把它改名为 UTF-8 名称。"_s;
+           u" 的名称不是 'UTF-8' 编码 (多半是在 'Windows' 下写入的 'GBK' 名称), 无法使用; "
+           u"请先用命令 'convmv -f gbk -t utf-8 --notest' 把它改为 'UTF-8' 名称。"_s;
 }
 
 }  // namespace

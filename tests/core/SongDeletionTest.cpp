@@ -464,4 +464,103 @@ TEST(DeletionPass, StopsBeforeTheNextRowWhenAsked) {
     EXPECT_TRUE(t.holds(u"s/0.mpg"_s)) << "last to first: the first rows stay";
 }
 
+// A song folder that is itself a link is followed when it is opened, as
+// before: its songs are found and deleted in the link's target.
+TEST(DeletionPass, AFolderThatIsALinkStillWorks) {
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    t.file(u"真的/1.mpg"_s);
+    t.link(u"歌曲"_s, t.path(u"真的"_s));
+    vaskord::SongFileFinder finder({t.path(u"歌曲/"_s)});
+    const QString path = finder.find(u"1"_s);
+    ASSERT_EQ(path, t.path(u"歌曲/1.mpg"_s));
+    FakeTickedRows list({{0, path, true, false}});
+
+    const DeletionCounts counts = vaskord::deleteTickedSongFiles(list, finder.folderHandles());
+
+    EXPECT_EQ(counts.deleted, 1);
+    EXPECT_FALSE(t.holds(u"真的/1.mpg"_s));
+    EXPECT_TRUE(t.holds(u"歌曲"_s)) << "the link itself stays";
+}
+
+struct OpenCase {
+    const char* name;
+    std::function<QString(TempTree&)> make;  // returns the folder, relative
+    QString why;                             // empty: it opens
+    bool needsNonRoot = false;
+};
+
+void PrintTo(const OpenCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class FolderHandleTest : public testing::TestWithParam<OpenCase> {};
+
+TEST_P(FolderHandleTest, OpensOnceOrSaysWhyNot) {
+    if (GetParam().needsNonRoot && runningAsRoot()) {
+        GTEST_SKIP() << "root searches any folder";
+    }
+    TempTree t;
+    ASSERT_TRUE(t.isValid());
+    const QString folder = t.path(GetParam().make(t));
+    vaskord::SongFolderHandles handles;
+    const int fd = handles.open(folder);
+    EXPECT_EQ(handles.open(folder), fd) << "opened once";
+    if (GetParam().why.isEmpty()) {
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(handles.openError(folder), 0);
+    } else {
+        EXPECT_EQ(fd, -1);
+        EXPECT_EQ(vaskord::folderUnsearchableText(folder, handles.openError(folder)),
+                  u"无法查找歌曲路径 "_s + folder + u": "_s + GetParam().why);
+    }
+}
+
+const OpenCase kOpenCases[] = {
+    {"Folder",
+     [](TempTree& t) {
+         t.folder(u"歌曲"_s);
+         return u"歌曲/"_s;
+     },
+     {}},
+    {"LinkToAFolder",
+     [](TempTree& t) {
+         t.folder(u"真的"_s);
+         t.link(u"歌曲"_s, t.path(u"真的"_s));
+         return u"歌曲/"_s;
+     },
+     {}},
+    {"SearchRightOnly",
+     [](TempTree& t) {
+         t.folder(u"歌曲"_s);
+         t.lockFolder(u"歌曲"_s, 0111);
+         return u"歌曲/"_s;
+     },
+     {}},
+    {"Missing", [](TempTree&) { return u"没有/"_s; }, u"目录不存在。"_s},
+    {"DanglingLink",
+     [](TempTree& t) {
+         t.link(u"歌曲"_s, t.path(u"没有"_s));
+         return u"歌曲/"_s;
+     },
+     u"目录不存在。"_s},
+    {"AFile",
+     [](TempTree& t) {
+         t.file(u"歌曲"_s);
+         return u"歌曲/"_s;
+     },
+     u"这不是一个目录。"_s},
+    {"NulInThePath", [](TempTree&) { return u"a\0b/"_s; }, u"目录不存在。"_s},
+    {"NoSearchRight",
+     [](TempTree& t) {
+         t.folder(u"歌曲"_s);
+         t.lockFolder(u"歌曲"_s, 0600);
+         return u"歌曲/"_s;
+     },
+     u"没有查找该目录的权限。"_s, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, FolderHandleTest, testing::ValuesIn(kOpenCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
