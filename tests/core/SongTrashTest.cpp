@@ -52,6 +52,7 @@ protected:
         m_savedDataHome = qgetenv("XDG_DATA_HOME");
         m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+        t.folder(u"家"_s);
     }
     void TearDown() override {
         if (m_hadDataHome) {
@@ -61,7 +62,8 @@ protected:
         }
     }
 
-    // The data home does not exist yet: the trash makes it.
+    // The data home does not exist yet, only the folder that holds it: the
+    // trash makes it.
     QString dataHome() const { return t.path(u"家/数据"_s); }
     QString homeTrash() const { return dataHome() + u"/Trash"_s; }
     QString disk() const { return t.path(u"盘"_s); }
@@ -198,6 +200,17 @@ TEST_F(TrashTree, SecondFileOfOneNameGetsANameOfItsOwn) {
     EXPECT_EQ(contentOf(homeTrash() + u"/files/10023.mpg"_s), "first");
     EXPECT_EQ(contentOf(homeTrash() + u"/files/10023.2.mpg"_s), "second");
     EXPECT_TRUE(QFileInfo::exists(homeTrash() + u"/info/10023.2.mpg.trashinfo"_s));
+}
+
+TEST_F(TrashTree, MissingHomeIsNeverMadeUp) {
+    qputenv("XDG_DATA_HOME", QFile::encodeName(t.path(u"没有/数据"_s)));
+    t.file(u"歌曲/10023.mpg"_s, "song");
+    vaskord::SongTrash trasher;
+    EXPECT_FALSE(trashAt(trasher, t.path(u"歌曲/10023.mpg"_s)))
+        << "a file on the home's disk goes to the home trash or nowhere";
+    EXPECT_TRUE(t.holds(u"歌曲/10023.mpg"_s));
+    EXPECT_FALSE(t.holds(u"没有"_s));
+    EXPECT_FALSE(trasher.failureReason().isEmpty());
 }
 
 // Another implementation of the same trash must list what we put there.
