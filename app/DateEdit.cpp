@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/DateText.h"
+
 using namespace Qt::StringLiterals;
 
 namespace vaskord {
@@ -52,33 +54,12 @@ DateEdit::DateEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 QString DateEdit::dateText(QDate date) {
-    return date.isValid() ? QLocale().toString(date, QLocale::ShortFormat) : QString();
+    const QLocale locale;
+    return date.isValid() ? locale.toString(date, shortDateFormat(locale)) : QString();
 }
 
 std::optional<QDate> DateEdit::parseDate(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) {
-        return QDate();
-    }
-    const QLocale locale;
-    const QString formats[] = {
-        locale.dateFormat(QLocale::ShortFormat),
-        locale.dateFormat(QLocale::LongFormat),
-        u"yyyy-M-d"_s,
-        u"yyyy/M/d"_s,
-    };
-    for (const QString& format : formats) {
-        // A two-digit year would be read as 19xx; the short format can carry one.
-        QDate date = locale.toDate(trimmed, format);
-        if (date.isValid() && !format.contains(u"yyyy"_s) && format.contains(u"yy"_s) &&
-            date.year() < 1950) {
-            date = date.addYears(100);
-        }
-        if (date.isValid()) {
-            return date;
-        }
-    }
-    return std::nullopt;
+    return readTypedDate(text, QLocale());
 }
 
 void DateEdit::setDate(QDate date) {

@@ -9,9 +9,9 @@ class QToolButton;
 
 namespace vaskord {
 
-// A date box that may be empty. It shows the locale's short date format;
-// its drop-down calendar picks a date or clears the box. A text that is no
-// date is refused when the box is left: the focus stays.
+// A date box that may be empty. It shows the locale's short date format with
+// a four-digit year; its drop-down calendar picks a date or clears the box. A
+// text that is no date is refused when the box is left: the focus stays.
 class DateEdit : public QLineEdit {
     Q_OBJECT
 
@@ -25,8 +25,8 @@ public:
     // Settles the typed text; false when it is no date (nothing changes).
     bool settle();
 
-    // The date a text stands for: a null date for an empty text, std::nullopt
-    // when it is no date. Reads the locale's short and long formats and ISO.
+    // The date a text stands for (readTypedDate under the default locale): a
+    // null date for an empty text, std::nullopt when it is no date.
     static std::optional<QDate> parseDate(const QString& text);
     static QString dateText(QDate date);
 

@@ -3,17 +3,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTextBlock>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/DateEdit.h"
 #include "app/IntSpinEdit.h"
@@ -51,6 +53,29 @@ public:
 
 private:
     QTreeWidget* m_list;
+};
+
+// The library dialog. The toolkit's dialog reads a folder name typed without
+// its path against the program's working folder, not the folder shown, so it
+// takes the name for a new file and adds ".mdb"; open that folder instead, as
+// the dialog does with a folder path typed in full.
+class LibraryFileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        const QString suffix = u'.' + defaultSuffix();
+        if (files.size() == 1 && files.constFirst().endsWith(suffix) &&
+            !QFileInfo::exists(files.constFirst())) {
+            const QFileInfo folder(files.constFirst().chopped(suffix.size()));
+            if (folder.isDir()) {
+                setDirectory(folder.absoluteFilePath());
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
 };
 
 template <typename Widget>
@@ -106,7 +131,12 @@ TfrmMain::TfrmMain(data::Connection& conDB, QWidget* parent)
     QFont font(u"宋体"_s);
     font.setPixelSize(12);
     setFont(font);
-    setStyleSheet(office2007BlueStyleSheet());
+    // The skin dresses the whole program, not this window alone, so that a
+    // message box or dialog looks the same whichever window it opens over.
+    const QString skin = office2007BlueStyleSheet();
+    if (qApp->styleSheet() != skin) {
+        qApp->setStyleSheet(skin);
+    }
     buildComponents();
 
     runLibraryDialog = [](QFileDialog& dialog) { dialog.exec(); };
@@ -140,6 +170,9 @@ void TfrmMain::buildComponents() {
     btnClear->setCursor(Qt::PointingHandCursor);
     btnAdd = button(pnl2, "btnAdd", u"&添加(&A)"_s, 174, 379, 90, 28,
                     QStyle::SP_FileDialogNewFolder, true);
+    // The caption marks A as the access key, but the toolkit takes the first
+    // "&" and would bind the button to Alt+添, which no keyboard types.
+    btnAdd->setShortcut(QKeySequence(Qt::ALT | Qt::Key_A));
 
     pnl1 = place(new QFrame(this), "pnl1", 298, 1, 824, 80);
     pnl1->setFrameShape(QFrame::StyledPanel);
@@ -177,6 +210,7 @@ void TfrmMain::buildComponents() {
     lvSong->header()->setSectionsClickable(false);
     lvSong->header()->setSectionsMovable(false);
     lvSong->header()->setStretchLastSection(false);
+    lvSong->installEventFilter(this);
     const QList<std::pair<QString, int>> columns = {
         {u"编号"_s, 100}, {u"歌曲名称"_s, 150}, {u"歌手1"_s, 80},    {u"歌手2"_s, 80},
         {u"版本"_s, 80},  {u"点播量"_s, 50},    {u"录入日期"_s, 80}, {u"歌曲路径"_s, 200},
@@ -197,7 +231,7 @@ void TfrmMain::buildComponents() {
     btnClose =
         button(this, "btnClose", u"关闭"_s, 1015, 693, 84, 33, QStyle::SP_DialogCloseButton, false);
 
-    dlgOpen1 = new QFileDialog(this, u"原曲库路径"_s);
+    dlgOpen1 = new LibraryFileDialog(this, u"原曲库路径"_s);
     dlgOpen1->setObjectName(u"dlgOpen1"_s);
     dlgOpen1->setOption(QFileDialog::DontUseNativeDialog);
     dlgOpen1->setAcceptMode(QFileDialog::AcceptOpen);
@@ -208,6 +242,7 @@ void TfrmMain::buildComponents() {
     dlgOpenPath->setObjectName(u"dlgOpenPath"_s);
 
     connect(dlgOpen1, &QFileDialog::currentChanged, this, &TfrmMain::dlgOpen1SelectionChange);
+    connect(dlgOpen1, &QFileDialog::fileSelected, this, &TfrmMain::dlgOpen1FileSelected);
     connectButton(btnSelectDB, &TfrmMain::btnSelectDBClick);
     connectButton(btnAdd, &TfrmMain::btnAddClick);
     connectButton(btnClear, &TfrmMain::btnClearClick);
@@ -248,14 +283,7 @@ void TfrmMain::StatusLine(const QString& text) {
 }
 
 QStringList TfrmMain::memoLines() const {
-    QStringList lines;
-    if (edtPath->document()->isEmpty()) {
-        return lines;
-    }
-    for (QTextBlock block = edtPath->document()->begin(); block.isValid(); block = block.next()) {
-        lines << block.text();
-    }
-    return lines;
+    return m_memoFolders;
 }
 
 void TfrmMain::btnSelectDBClick() {
@@ -264,6 +292,18 @@ void TfrmMain::btnSelectDBClick() {
 }
 
 void TfrmMain::dlgOpen1SelectionChange(const QString& path) {
+    // Browsing passes through folders and clears the selection on the way;
+    // neither is a library, and taking it would lose the one in use when the
+    // operator then cancels.
+    if (path.isEmpty() || QFileInfo(path).isDir()) {
+        return;
+    }
+    edt1->setText(path);
+}
+
+void TfrmMain::dlgOpen1FileSelected(const QString& path) {
+    // A confirmed dialog opens the file it confirmed, typed into the name box
+    // or picked in the list.
     edt1->setText(path);
 }
 
@@ -278,14 +318,19 @@ void TfrmMain::btnAddClick() {
     if (folder.isEmpty()) {
         return;
     }
-    const QStringList lines = memoLines();
-    const QStringList added = addSongFolder(lines, folder);
-    if (added.size() != lines.size()) {
-        edtPath->appendPlainText(added.constLast());
+    if (const QString problem = songFolderProblem(folder); !problem.isEmpty()) {
+        ShowPrompt(problem, 0);
+        return;
+    }
+    const QStringList added = addSongFolder(m_memoFolders, folder);
+    if (added.size() != m_memoFolders.size()) {
+        m_memoFolders = added;
+        edtPath->appendPlainText(folder);
     }
 }
 
 void TfrmMain::btnClearClick() {
+    m_memoFolders.clear();
     edtPath->clear();
 }
 
@@ -338,6 +383,30 @@ void TfrmMain::addSongRow(const SongRow& row) {
                    Qt::ItemNeverHasChildren);
     item->setCheckState(0, Qt::Unchecked);
     lvSong->addTopLevelItem(item);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Space ticks the selected rows, as in any list with check boxes. The
+    // list's own handling would only tick a row whose first cell is current,
+    // not one selected by a click in another column.
+    if (watched == lvSong && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            toggleSelectedTicks();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::toggleSelectedTicks() {
+    const QList<QTreeWidgetItem*> rows = lvSong->selectedItems();
+    const bool allTicked = std::all_of(rows.begin(), rows.end(), [](const QTreeWidgetItem* row) {
+        return row->checkState(0) == Qt::Checked;
+    });
+    for (QTreeWidgetItem* row : rows) {
+        row->setCheckState(0, allTicked ? Qt::Unchecked : Qt::Checked);
+    }
 }
 
 void TfrmMain::btnSelectAllClick() {

@@ -41,6 +41,7 @@ public:
     // Handlers, public so that a test can raise the events a person would.
     void btnSelectDBClick();
     void dlgOpen1SelectionChange(const QString& path);
+    void dlgOpen1FileSelected(const QString& path);
     void dlgOpen1Close();
     void btnAddClick();
     void btnClearClick();
@@ -90,8 +91,12 @@ public:
     data::Query qrySong;
     data::Query qryTmp;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FormCreate();
+    void toggleSelectedTicks();
     void buildComponents();
     // Runs a button's handler the way a click does: the focus leaves the box
     // being edited first, and a box that refuses its text stops the click.
@@ -101,6 +106,9 @@ private:
     void addSongRow(const SongRow& row);
 
     data::Connection& m_conDB;
+    // The folders the memo shows, one entry each: the memo's text is never
+    // read back, so no folder name can become two lines.
+    QStringList m_memoFolders;
     QStringList slSongPath;
 };
 

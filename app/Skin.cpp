@@ -9,8 +9,9 @@ namespace vaskord {
 
 QString office2007BlueStyleSheet() {
     return uR"(
+QWidget { font-family: "宋体"; font-size: 12px; }
 QWidget#frmMain { background: #bfdbff; }
-QWidget#frmMain, QWidget#frmMain * { font-family: "宋体"; font-size: 12px; }
+QDialog { background: #dfebfb; }
 QLineEdit#edt1, QLineEdit#edtSongNo, QLineEdit#edtSongName, QLineEdit#edtSingerName {
     font-family: "MS Sans Serif";
     font-size: 15px;

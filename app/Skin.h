@@ -4,8 +4,8 @@
 
 namespace vaskord {
 
-// The blue look every control and the window share, standing in for the
-// skin the operators know.
+// The blue look every control, window, dialog and message box of the program
+// shares, standing in for the skin the operators know.
 QString office2007BlueStyleSheet();
 
 // The window asks for "宋体" and "MS Sans Serif"; map them to fonts a Linux

@@ -7,9 +7,11 @@
 #include "app/Mainfrm.h"
 #include "app/Startup.h"
 #include "common/Application.h"
+#include "core/StandardStreams.h"
 #include "data/USysset.h"
 
 int main(int argc, char** argv) {
+    vaskord::openClosedStandardStreams();
     // Checked before the application object exists: without an X server the
     // toolkit would abort with a message about plugins, not about the display.
     const QString noDisplay = vaskord::missingDisplayMessage(

@@ -3,6 +3,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -130,8 +131,9 @@ QString helpText() {
   -h, --help      显示本帮助
   -v, --version   显示版本号
 
-退出码: 0 完成; 1 数据库或文件系统错误, 或有歌曲文件未能删除 (移走) 或恢复;
-        2 用法或输入错误。
+退出码: 0 完成; 1 数据库或文件系统错误、有歌曲路径无法查找、标准输出已关闭,
+        或有歌曲文件未能删除 (移走) 或恢复; 2 用法或输入错误;
+        130/143/129 删除时收到 SIGINT/SIGTERM/SIGHUP (处理完当前文件后停止)。
 )"_s;
 }
 
@@ -243,9 +245,11 @@ Invocation parseCommandLine(const QStringList& arguments) {
         // The folder browser hands the window full paths; a shell hands relative
         // ones, made full here so that every listed path names its file anywhere.
         // An empty one stays empty and names no folder.
-        input.folderLines << (folder.isEmpty()
+        // Only the working folder is put in front: ".." stays for the kernel to
+        // resolve, since "L/../songs" is not "songs" when L is a link.
+        input.folderLines << (folder.isEmpty() || folder.startsWith(u'/')
                                   ? folder
-                                  : QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+                                  : QDir::currentPath() + u'/' + folder);
     }
 
     int count = kDefaultCount;
@@ -275,7 +279,12 @@ Invocation parseCommandLine(const QStringList& arguments) {
         input.dateText = parser.value(options.before);
         // An empty value is the cleared date box, which the core prompts for.
         if (!input.dateText.isEmpty()) {
-            input.date = QDate::fromString(input.dateText, u"yyyy-MM-dd"_s);
+            // Exactly four digits of year: the date parser would also take a
+            // sign and read "-2015" as a year before the common era.
+            static const QRegularExpression shape(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s);
+            if (shape.match(input.dateText).hasMatch()) {
+                input.date = QDate::fromString(input.dateText, u"yyyy-MM-dd"_s);
+            }
             if (!input.date.isValid()) {
                 return usage(u"录入日期 (--before) 无效, 应为 yyyy-MM-dd 格式的日期: "_s +
                              input.dateText);

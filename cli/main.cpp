@@ -2,7 +2,9 @@
 // and a way back for files moved aside instead of deleted.
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
+#include <QSet>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -15,10 +17,12 @@
 #include "core/SongDeletion.h"
 #include "core/SongDisposal.h"
 #include "core/SongFiles.h"
+#include "core/SongFolderHandles.h"
 #include "core/SongListing.h"
 #include "core/SongMove.h"
 #include "core/SongQuery.h"
 #include "core/SongTrash.h"
+#include "core/StandardStreams.h"
 #include "data/Query.h"
 #include "data/USysset.h"
 
@@ -28,12 +32,39 @@ using namespace vaskord::cli;
 
 namespace {
 
+// Standard output was closed at start and now writes to /dev/null: no
+// listing can reach anyone.
+bool g_outputWasClosed = false;
+
+// The signal that asked a deletion to stop, or 0.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void requestStop(int signal) {
+    g_stopSignal = signal;
+}
+
+// From here on an interrupt, a kill or a closed terminal lets the deletion
+// finish the file at hand and report what it did. SA_RESTART: writing the
+// list goes on undisturbed.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 void writeOut(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
 // A full disk or a closed pipe must not pass for a complete listing.
 void flushResults() {
+    if (g_outputWasClosed) {
+        throw std::runtime_error("无法写出结果 (标准输出已关闭)。");
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         throw std::runtime_error("无法写出结果 (标准输出写入失败)。");
     }
@@ -77,6 +108,9 @@ int runFindOrDelete(const Invocation& invocation) {
     if (invocation.showSql) {
         writeErr(plan.sql);
     }
+    if (invocation.command == Command::Delete) {
+        catchStopSignals();
+    }
     // A keeping folder that cannot take the files stops the run before the
     // library is even read.
     std::unique_ptr<SongDisposal> disposal;
@@ -119,8 +153,18 @@ int runFindOrDelete(const Invocation& invocation) {
     }
     writeErr(listingSummary(recordCount, matched));
     writeErr(listedTotal(matched, listedBytes));
+    // A folder that cannot be searched hides its songs: the run is no success.
+    bool searchFailed = false;
+    QSet<QString> named;
+    for (const QString& folder : plan.songFolders) {
+        if (finder.folderHandles().open(folder) < 0 && !named.contains(folder)) {
+            named.insert(folder);
+            writeErr(folderUnsearchableText(folder, finder.folderHandles().openError(folder)));
+            searchFailed = true;
+        }
+    }
     if (invocation.command == Command::Find) {
-        return kExitDone;
+        return searchFailed ? kExitFailed : kExitDone;
     }
 
     // Nothing is deleted unless the list of what goes has been written.
@@ -145,6 +189,7 @@ int runFindOrDelete(const Invocation& invocation) {
         };
     }
     pass.dispose = countingFreedBytes(pass.dispose, &freed);
+    pass.stopRequested = [] { return g_stopSignal != 0; };
     const DeletionCounts counts = deleteTickedSongFiles(listed, finder.folderHandles(), pass);
     if (!invocation.moveTo.isEmpty()) {
         writeErr(movingSummary(counts));
@@ -156,15 +201,18 @@ int runFindOrDelete(const Invocation& invocation) {
         writeErr(deletionSummary(counts));
         writeErr(freedTotal(freed));
     }
+    if (g_stopSignal != 0) {
+        return 128 + g_stopSignal;
+    }
     // A script must not take a file that is still there for a deleted one. A
     // file already gone (a song number listed twice, or removed meanwhile)
     // counts as failed in the summary, as in the window, but is no failure.
     for (int row = 0; row < listed.count(); ++row) {
-        if (QFileInfo::exists(listed.path(row))) {
+        if (songFileRemains(finder.folderHandles(), listed.path(row))) {
             return kExitFailed;
         }
     }
-    return kExitDone;
+    return searchFailed ? kExitFailed : kExitDone;
 }
 
 // Puts moved or trashed files back; one JSON line per file, then the counts.
@@ -209,6 +257,7 @@ int run(const Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    g_outputWasClosed = openClosedStandardStreams().output;
     QCoreApplication app(argc, argv);
     const Invocation invocation = parseCommandLine(QCoreApplication::arguments());
     if (!invocation.usageError.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "common/Application.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 #include "common/Pubs.h"
 
@@ -18,6 +19,12 @@ QString applicationTitle(const QString& executableFileName) {
 
 QString errorBoxText(const QString& message) {
     if (message.isEmpty() || message.back() <= u'.') {
+        return message;
+    }
+    // The program's own messages are Chinese sentences; a full-width end mark
+    // closes them as a "." would, and a "." behind it would read as a stray dot.
+    static constexpr char16_t kFullWidthEnds[] = u"。！？";
+    if (QStringView(kFullWidthEnds).contains(message.back())) {
         return message;
     }
     return message + u'.';
@@ -53,7 +60,15 @@ void runHandler(const std::function<void()>& handler) {
     }
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The toolkit's file dialogs keep their last folder, history and view in
+    // the user's settings file and read it back at the next run. This program
+    // keeps nothing between runs, so its settings go where no file can be made:
+    // nothing is written under the home folder and nothing is read from it.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, u"/dev/null"_s);
+    }
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     bool handled = false;

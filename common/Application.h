@@ -18,7 +18,8 @@ public:
 QString applicationTitle(const QString& executableFileName);
 
 // The text of the error box: the message with "." appended, unless it is
-// empty or already ends in "." or in a character that sorts below it.
+// empty or already ends in "." or in a character that sorts below it, or in
+// a full-width sentence end (。！？).
 QString errorBoxText(const QString& message);
 
 // The default exception display: an error box captioned with the application
@@ -32,7 +33,8 @@ void showUnknownException();
 void runHandler(const std::function<void()>& handler);
 
 // The application object: also catches what escapes an event handler that
-// was not run through runHandler.
+// was not run through runHandler, and keeps the toolkit from storing settings
+// of its own between runs.
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);

@@ -68,6 +68,11 @@ int SongFolderHandles::openError(const QString& folder) const {
 }
 
 std::optional<SongFilePlace> songFilePlace(const QString& path) {
+    // A broken UTF-16 character would be encoded as another one: the name
+    // deleted would not be the name shown.
+    if (!path.isValidUtf16()) {
+        return std::nullopt;
+    }
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0 || slash == path.size() - 1) {
         return std::nullopt;
@@ -77,6 +82,16 @@ std::optional<SongFilePlace> songFilePlace(const QString& path) {
         return std::nullopt;
     }
     return place;
+}
+
+bool songFileRemains(SongFolderHandles& folders, const QString& path) {
+    const std::optional<SongFilePlace> place = songFilePlace(path);
+    if (!place) {
+        return false;
+    }
+    const int fd = folders.open(place->folder);
+    struct stat st {};
+    return fd >= 0 && ::fstatat(fd, place->name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 QString folderUnsearchableText(const QString& folder, int error) {

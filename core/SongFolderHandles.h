@@ -56,6 +56,10 @@ struct SongFilePlace {
 // name holds no "/"). Nothing for a path that names no file in a folder.
 std::optional<SongFilePlace> songFilePlace(const QString& path);
 
+// Whether anything, even a dangling link, still stands at a listed path,
+// looked up in the folder as `folders` opened it.
+bool songFileRemains(SongFolderHandles& folders, const QString& path);
+
 // Why a song folder cannot be searched, for an operator, naming the folder.
 QString folderUnsearchableText(const QString& folder, int error);
 

@@ -113,6 +113,12 @@ CandidateQueryPlan planCandidateQuery(const QueryInput& input) {
         plan.prompt = QString::fromUtf8(kPromptNoSongFolders);
         return plan;
     }
+    for (const QString& folder : folders) {
+        plan.prompt = songFolderProblem(folder);
+        if (!plan.prompt.isEmpty()) {
+            return plan;
+        }
+    }
     plan.songFoldersRebuilt = true;
     plan.songFolders = folders;
 

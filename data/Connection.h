@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -59,12 +62,33 @@ public:
 
     // The open database, or nullptr; queries keep it alive while they hold rows.
     std::shared_ptr<Database> database() const { return m_database; }
+    // The open database as the file is now, or nullptr when closed. The
+    // request system updates counts while the library is open, and a library
+    // may be replaced by a new copy: when the file at the path is no longer the
+    // one read (another file, size, modification or change time), it is read
+    // afresh, and queries already open keep the rows they read. Throws
+    // DatabaseError when the file can no longer be read; the connection stays
+    // open and tries again at the next query.
+    std::shared_ptr<Database> currentDatabase();
 
 private:
+    // What tells one state of a file from another without reading it.
+    struct FileStamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const FileStamp& other) const;
+    };
+    static FileStamp stampOf(const QString& path);
+    void rememberFileId();
+
     QString m_connectionString;
     QString m_libraryPath;
     std::shared_ptr<Database> m_database;
     std::optional<FileId> m_libraryId;
+    FileStamp m_stamp;  // of the file when m_database was read
 };
 
 }  // namespace vaskord::data

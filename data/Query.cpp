@@ -1,7 +1,7 @@
 #include "data/Query.h"
 
 #include "data/Errors.h"
-#include "data/Executor.h"
+#include "data/query/Executor.h"
 
 namespace vaskord::data {
 
@@ -13,7 +13,7 @@ void Query::open() {
     if (m_connection == nullptr || !m_connection->isOpen()) {
         raise(QStringLiteral("数据库连接未打开,不能执行查询。"));
     }
-    m_result = executeSelect(m_connection->database(), m_sql);
+    m_result = executeSelect(m_connection->currentDatabase(), m_sql);
 }
 
 void Query::close() {

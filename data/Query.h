@@ -27,8 +27,10 @@ public:
     QString sql() const { return m_sql; }
     void setSql(const QString& sql) { m_sql = sql; }
 
-    // Parses and runs the SQL. Throws DatabaseError (no connection, unknown
-    // table or column, syntax error with its position, unreadable page).
+    // Parses and runs the SQL over the library as its file is now (see
+    // Connection::currentDatabase). Throws DatabaseError (no connection,
+    // unknown table or column, syntax error with its position, unreadable
+    // page or file).
     void open();
     void close();
     bool isOpen() const;

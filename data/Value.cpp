@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "core/DateText.h"
+
 namespace vaskord::data {
 
 namespace {
@@ -44,7 +46,8 @@ QString displayText(const Value& v) {
                 return {};
             }
             const QLocale locale;
-            QString text = locale.toString(dt.date(), QLocale::ShortFormat);
+            // A four-digit year, as the date box shows it, whatever the locale.
+            QString text = locale.toString(dt.date(), shortDateFormat(locale));
             if (dt.time() != QTime(0, 0)) {
                 text += u' ' + locale.toString(dt.time(), longTimeFormatWithoutZone(locale));
             }

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "data/Connection.h"
-#include "data/Executor.h"
-#include "data/MdbTable.h"
+#include "data/access/Database.h"
+#include "data/query/Executor.h"
 
 using namespace vaskord::data;
 

@@ -9,7 +9,7 @@ VASKORD_PACKAGES=(
   fonts-arphic-uming fonts-dejavu-core fontconfig
   xvfb xauth imagemagick x11-utils qt6-translations-l10n
   dpkg-dev file desktop-file-utils lintian
-  strace
+  strace tar xz-utils
   trash-cli libglib2.0-bin
 )
 

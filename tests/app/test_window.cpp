@@ -1,17 +1,25 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QCompleter>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
@@ -84,6 +92,90 @@ struct SongFolder {
     QString file(const QString& code) const { return path + u'/' + code + u".mpg"_s; }
 };
 
+// A folder of libraries to browse: 甲.mdb and 乙.mdb, and a folder 旧 beside them.
+struct LibraryFolder {
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"曲库"_s);
+    LibraryFolder() {
+        QDir().mkpath(path + u"/旧"_s);
+        QFile::copy(kFixtures + u"/songs-edge.mdb"_s, file(u"甲.mdb"_s));
+        QFile::copy(kFixtures + u"/songs-edge.mdb"_s, file(u"乙.mdb"_s));
+    }
+    QString file(const QString& name) const { return name.isEmpty() ? name : path + u'/' + name; }
+};
+
+// Types text into a box key by key, as a keyboard or an input method gives it.
+void typeInto(QWidget* box, const QString& text) {
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// Does one step in the library dialog, as the operator would:
+// "click NAME" clicks an entry of the folder shown, "up" goes up a folder with
+// the keyboard, "type TEXT" types into the name box, "enter" presses Enter
+// there, "open" presses the open button and "cancel" presses Escape.
+void dialogStep(QFileDialog& dialog, const QString& folder, const QString& step) {
+    auto* view = dialog.findChild<QAbstractItemView*>(u"treeView"_s);
+    auto* nameBox = dialog.findChild<QLineEdit*>(u"fileNameEdit"_s);
+    QVERIFY(view != nullptr && view->isVisible() && nameBox != nullptr);
+    const QString verb = step.section(u' ', 0, 0);
+    const QString argument = step.section(u' ', 1);
+    if (verb == u"click"_s) {
+        auto* model = qobject_cast<QFileSystemModel*>(view->model());
+        QVERIFY(model != nullptr);
+        const QModelIndex index = model->index(folder + u'/' + argument);
+        QTRY_VERIFY(index.isValid() && view->visualRect(index).isValid());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        QTRY_COMPARE(view->currentIndex(), index);
+    } else if (verb == u"up"_s) {
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Backspace);
+    } else if (verb == u"type"_s) {
+        nameBox->setFocus();
+        QTRY_VERIFY(nameBox->hasFocus());
+        nameBox->clear();
+        typeInto(nameBox, QString(argument).replace(u"FOLDER"_s, folder));
+    } else if (verb == u"enter"_s) {
+        QTest::keyClick(nameBox, Qt::Key_Return);
+    } else if (verb == u"open"_s) {
+        auto* buttons = dialog.findChild<QDialogButtonBox*>(u"buttonBox"_s);
+        QPushButton* open = buttons->button(QDialogButtonBox::Open);
+        QTRY_VERIFY(open->isEnabled());
+        // Typing may have left the completion list open; a click elsewhere
+        // would only close it.
+        if (QCompleter* completer = nameBox->completer(); completer->popup()->isVisible()) {
+            QTest::keyClick(completer->popup(), Qt::Key_Escape);
+        }
+        QTest::mouseClick(open, Qt::LeftButton);
+    } else if (verb == u"cancel"_s) {
+        QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    } else {
+        QFAIL(qPrintable(u"unknown step "_s + step));
+    }
+}
+
+// Presses 选择(&C) and goes through the library dialog step by step; a step
+// that fails leaves the dialog, so the test goes on.
+void runLibraryDialog(Window& w, const QString& folder, const QStringList& steps) {
+    w.frm.runLibraryDialog = [](QFileDialog& dialog) { dialog.exec(); };
+    w.frm.dlgOpen1->setDirectory(folder);
+    QFileDialog* dialog = w.frm.dlgOpen1;
+    QTimer::singleShot(0, dialog, [dialog, folder, steps] {
+        [&] {
+            QTRY_VERIFY(dialog->isActiveWindow());
+            for (const QString& step : steps) {
+                dialogStep(*dialog, QDir(dialog->directory()).absolutePath(), step);
+                if (QTest::currentTestFailed()) {
+                    return;
+                }
+            }
+        }();
+        QTRY_VERIFY(!dialog->isVisible() || (dialog->reject(), true));
+    });
+    w.frm.btnSelectDB->click();
+}
+
 // Songs of songs-edge.mdb numbered 1300…, request count below 100, in query
 // order with their files: 13008 (-1), 13001 (0), 13005 (3), 13007 (99). Two
 // more rows qualify without a file: 13004 and "13002 ".
@@ -107,7 +199,10 @@ class TestWindow : public QObject {
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
-    void cleanup() { vaskord::setDefaultCursor(); }
+    void cleanup() {
+        vaskord::setDefaultCursor();
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    }
 
     void components_data() {
         QTest::addColumn<QString>("parent");
@@ -291,32 +386,71 @@ private slots:
         QCOMPARE(edit.text(), QString::number(expected));
     }
 
+    // Typed dates under locales whose short format has a four-digit year
+    // (zh_CN "yyyy/M/d") or a two-digit one (en_US "M/d/yy", de_DE "dd.MM.yy").
+    // A settled date shows a four-digit year, so leaving the box again keeps it.
     void dateEditSettle_data() {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QDate>("date");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("short format")
-            << u"2016/2/29"_s << true << QDate(2016, 2, 29) << u"2016/2/29"_s;
-        QTest::newRow("ISO") << u"2016-03-04"_s << true << QDate(2016, 3, 4) << u"2016/3/4"_s;
-        QTest::newRow("emptied") << u""_s << true << QDate() << u""_s;
-        QTest::newRow("blanks only") << u"  "_s << true << QDate() << u""_s;
-        QTest::newRow("no such day")
-            << u"2015/2/30"_s << false << QDate(2015, 1, 1) << u"2015/2/30"_s;
-        QTest::newRow("no date") << u"明天"_s << false << QDate(2015, 1, 1) << u"明天"_s;
+        const auto row = [](const char* name, const char* locale, const QString& typed, QDate date,
+                            const QString& shown) {
+            QTest::newRow(name) << QString::fromLatin1(locale) << typed << date.isValid() << date
+                                << shown;
+        };
+        row("zh_CN short format", "zh_CN", u"2016/2/29"_s, {2016, 2, 29}, u"2016/2/29"_s);
+        row("zh_CN ISO", "zh_CN", u"2016-03-04"_s, {2016, 3, 4}, u"2016/3/4"_s);
+        row("zh_CN 1930", "zh_CN", u"1930/6/1"_s, {1930, 6, 1}, u"1930/6/1"_s);
+        row("zh_CN two-digit year", "zh_CN", u"16/2/29"_s, {2016, 2, 29}, u"2016/2/29"_s);
+        row("en_US four-digit year", "en_US", u"1/2/2015"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("en_US two-digit year", "en_US", u"1/2/15"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("en_US 1930", "en_US", u"6/1/1930"_s, {1930, 6, 1}, u"6/1/1930"_s);
+        row("en_US two-digit year 49", "en_US", u"12/31/49"_s, {2049, 12, 31}, u"12/31/2049"_s);
+        row("en_US two-digit year 50", "en_US", u"1/1/50"_s, {1950, 1, 1}, u"1/1/1950"_s);
+        row("en_US ISO", "en_US", u"2015-1-2"_s, {2015, 1, 2}, u"1/2/2015"_s);
+        row("de_DE two-digit day and month", "de_DE", u"02.01.2015"_s, {2015, 1, 2},
+            u"02.01.2015"_s);
+        row("de_DE one-digit day and month", "de_DE", u"2.1.2015"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        row("de_DE two-digit year", "de_DE", u"2.1.15"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        row("de_DE 1930", "de_DE", u"01.06.1930"_s, {1930, 6, 1}, u"01.06.1930"_s);
+        row("de_DE ISO", "de_DE", u"2015-01-02"_s, {2015, 1, 2}, u"02.01.2015"_s);
+        // Refused: the text stays and so does the date.
+        row("en_US day first", "en_US", u"13/1/2015"_s, {}, u"13/1/2015"_s);
+        row("de_DE month first", "de_DE", u"1/13/2015"_s, {}, u"1/13/2015"_s);
+        row("zh_CN no such day", "zh_CN", u"2015/2/30"_s, {}, u"2015/2/30"_s);
+        row("zh_CN no date", "zh_CN", u"明天"_s, {}, u"明天"_s);
+        row("en_US three-digit year", "en_US", u"1/2/201"_s, {}, u"1/2/201"_s);
+        // Emptied: no date.
+        QTest::newRow("zh_CN emptied") << u"zh_CN"_s << u""_s << true << QDate() << u""_s;
+        QTest::newRow("en_US blanks only") << u"en_US"_s << u"  "_s << true << QDate() << u""_s;
     }
     void dateEditSettle() {
+        QFETCH(QString, locale);
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         QFETCH(QDate, date);
         QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
         vaskord::DateEdit edit;
         edit.setDate(QDate(2015, 1, 1));
+        const QString startText = edit.text();
         edit.setText(typed);
         QTest::keyClick(&edit, Qt::Key_Return);
         QCOMPARE(edit.settle(), accepted);
-        QCOMPARE(edit.date(), date);
+        QCOMPARE(edit.date(), accepted ? date : QDate(2015, 1, 1));
         QCOMPARE(edit.text(), shown);
+        if (accepted) {
+            // Leaving the box again changes nothing.
+            QVERIFY(edit.settle());
+            QCOMPARE(edit.date(), date);
+            QCOMPARE(edit.text(), shown);
+        }
+        edit.setDate(QDate(2015, 1, 1));
+        QCOMPARE(edit.text(), startText);
+        QVERIFY(edit.settle());
+        QCOMPARE(edit.date(), QDate(2015, 1, 1));
     }
 
     void dateEditClearButton() {
@@ -396,14 +530,45 @@ private slots:
     void songFolders() {
         Window w;
         SongFolder folder({});
+        const QString upper = folder.path.toUpper();
+        QVERIFY(upper != folder.path);
         w.addFolder(folder.path);
-        w.addFolder(folder.path.toUpper() == folder.path ? folder.path : folder.path.toUpper());
+        // Letter case makes another folder on Linux.
+        w.addFolder(upper);
         w.addFolder(folder.path);
         w.addFolder(u"/"_s);
         w.frm.btnAdd->click();  // cancelled: nothing changes
-        QCOMPARE(w.frm.edtPath->toPlainText(), folder.path + u"\n/"_s);
+        QCOMPARE(w.frm.edtPath->toPlainText(), folder.path + u'\n' + upper + u"\n/"_s);
         w.frm.btnClear->click();
         QVERIFY(w.frm.edtPath->toPlainText().isEmpty());
+    }
+
+    // A folder that would name another folder is refused with a prompt and
+    // never reaches the memo or the search list.
+    void refusedFolder_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("lineBreak") << u"/tmp\n歌曲"_s << u"控制字符"_s;
+        QTest::newRow("relative") << u"歌曲"_s << u"完整路径"_s;
+        QTest::newRow("notUtf8") << QFile::decodeName("/tmp/\xb8\xe8\xc7\xfa")
+                                 << u"convmv -f gbk -t utf-8"_s;
+    }
+    void refusedFolder() {
+        QFETCH(QString, folder);
+        QFETCH(QString, prompt);
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder songs(kListedCodes);
+        w.addFolder(songs.path);
+        w.addFolder(folder);
+        QCOMPARE(recorder.boxes.size(), 1);
+        QVERIFY2(recorder.lastText().contains(prompt), qPrintable(recorder.lastText()));
+        QCOMPARE(w.frm.edtPath->toPlainText(), songs.path);
+
+        w.chooseLibrary(kFixtures + u"/songs-edge.mdb"_s);
+        w.frm.edtCount->lineEdit()->setText(u"100"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(w.frm.songFolders(), QStringList{songs.path + u'/'});
     }
 
     void libraryChoice() {
@@ -432,6 +597,97 @@ private slots:
         w.frm.btnQuery->click();
         QCOMPARE(recorder.boxes.size(), 2);
         QCOMPARE(recorder.lastText(), u"请添加歌曲路径!"_s);
+    }
+
+    // The library dialog driven as the operator drives it. Cancelling keeps
+    // the file last clicked in the list, or else the library in use; browsing
+    // through folders never empties the library box; confirming opens the
+    // file confirmed, typed or clicked.
+    void libraryDialog_data() {
+        QTest::addColumn<QString>("before");  // the library in use when the dialog opens
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("library");  // the library box afterwards
+        QTest::addColumn<bool>("opened");
+        const QString a = u"甲.mdb"_s;
+        const QString b = u"乙.mdb"_s;
+        QTest::newRow("file clicked, cancelled")
+            << QString() << QStringList{u"click "_s + b, u"cancel"_s} << b << true;
+        QTest::newRow("nothing chosen yet, cancelled")
+            << QString() << QStringList{u"cancel"_s} << QString() << false;
+        QTest::newRow("up a folder, cancelled")
+            << a << QStringList{u"up"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder clicked, cancelled")
+            << a << QStringList{u"click 旧"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder typed and entered, cancelled")
+            << a << QStringList{u"type 旧"_s, u"enter"_s, u"cancel"_s} << a << true;
+        QTest::newRow("folder path typed and entered, cancelled")
+            << a << QStringList{u"type FOLDER/旧"_s, u"enter"_s, u"cancel"_s} << a << true;
+        QTest::newRow("file clicked, then up a folder, cancelled")
+            << a << QStringList{u"click "_s + b, u"up"_s, u"cancel"_s} << b << true;
+        QTest::newRow("file clicked, opened")
+            << a << QStringList{u"click "_s + b, u"open"_s} << b << true;
+        QTest::newRow("name typed, entered")
+            << a << QStringList{u"type "_s + b, u"enter"_s} << b << true;
+        QTest::newRow("name typed without extension, entered")
+            << a << QStringList{u"type 乙"_s, u"enter"_s} << b << true;
+        QTest::newRow("file clicked, another typed, opened")
+            << a << QStringList{u"click "_s + a, u"type "_s + b, u"open"_s} << b << true;
+        QTest::newRow("missing file typed, entered")
+            << a << QStringList{u"type 丙.mdb"_s, u"enter"_s} << u"丙.mdb"_s << false;
+    }
+    void libraryDialog() {
+        QFETCH(QString, before);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, library);
+        QFETCH(bool, opened);
+        MessageBoxRecorder recorder;
+        LibraryFolder folder;
+        Window w;
+        if (!before.isEmpty()) {
+            w.chooseLibrary(folder.file(before));
+        }
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        runLibraryDialog(w, folder.path, steps);
+        QVERIFY(!w.frm.dlgOpen1->isVisible());
+        QCOMPARE(w.frm.edt1->text(), folder.file(library));
+        QCOMPARE(w.sysset.conDB.isOpen(), opened);
+        QCOMPARE(recorder.boxes.size(), opened ? 0 : 1);
+        QVERIFY(
+            w.sysset.conDB.connectionString().endsWith(u";Data Source="_s + folder.file(library)));
+    }
+
+    // The access keys the captions underline press their buttons.
+    void accessKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Alt+A adds a folder") << int(Qt::Key_A) << u"btnAdd"_s;
+        QTest::newRow("Alt+C chooses the library") << int(Qt::Key_C) << u"btnSelectDB"_s;
+    }
+    void accessKeys() {
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        MessageBoxRecorder recorder;
+        Window w;
+        w.frm.runLibraryDialog = [](QFileDialog&) {};
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        std::vector<std::unique_ptr<QSignalSpy>> spies;
+        for (QPushButton* b : w.frm.findChildren<QPushButton*>()) {
+            spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
+            spies.back()->setObjectName(b->objectName());
+        }
+        const auto pressed = [&spies] {
+            QStringList names;
+            for (const auto& spy : spies) {
+                if (!spy->isEmpty()) {
+                    names << spy->objectName();
+                }
+            }
+            return names;
+        };
+        QTest::keyClick(&w.frm, Qt::Key(key), Qt::AltModifier);
+        QTRY_COMPARE(pressed(), QStringList{button});
     }
 
     void query() {
@@ -540,6 +796,57 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
+    // Space ticks the selected row, and again unticks it, however the row
+    // was selected.
+    void spaceTicks_data() {
+        QTest::addColumn<std::function<void(QTreeWidget*)>>("select");
+        QTest::addColumn<QList<int>>("ticked");
+        using Select = std::function<void(QTreeWidget*)>;
+        const auto clickCell = [](int row, int column) {
+            return Select([row, column](QTreeWidget* list) {
+                const QRect cell = list->visualRect(list->model()->index(row, column));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+            });
+        };
+        QTest::newRow("row clicked in its path column") << clickCell(1, 7) << QList<int>{1};
+        QTest::newRow("row clicked in its song name") << clickCell(2, 1) << QList<int>{2};
+        QTest::newRow("row reached with the arrow keys") << Select([](QTreeWidget* list) {
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_End);
+        }) << QList<int>{3};
+        QTest::newRow("nothing selected") << Select([](QTreeWidget*) {}) << QList<int>{};
+    }
+    void spaceTicks() {
+        QFETCH(std::function<void(QTreeWidget*)>, select);
+        QFETCH(QList<int>, ticked);
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        queryEdgeLibrary(w, folder);
+        QTreeWidget* list = w.frm.lvSong;
+        QCOMPARE(list->topLevelItemCount(), 4);
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        list->setFocus();
+        const auto tickedRows = [list] {
+            QList<int> rows;
+            for (int row = 0; row < list->topLevelItemCount(); ++row) {
+                if (list->topLevelItem(row)->checkState(0) == Qt::Checked) {
+                    rows << row;
+                }
+            }
+            return rows;
+        };
+
+        select(list);
+        QCOMPARE(tickedRows(), QList<int>{});
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(tickedRows(), ticked);
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(tickedRows(), QList<int>{});
+    }
+
     void emptyListButtons() {
         MessageBoxRecorder recorder;
         Window w;
@@ -592,6 +899,91 @@ private slots:
 
         w.frm.btnSelectAll->click();
         QCOMPARE(w.frm.lvSong->topLevelItem(0)->checkState(0), Qt::Checked);
+    }
+
+    // The library chosen lies in the song folder under a song's name: it is
+    // listed like a file, but never deleted.
+    void deleteNeverTakesTheOpenLibrary() {
+        MessageBoxRecorder recorder;
+        Window w;
+        SongFolder folder(kListedCodes);
+        QVERIFY(QFile::remove(folder.file(u"13008"_s)));
+        QVERIFY(QFile::copy(kFixtures + u"/songs-edge.mdb"_s, folder.file(u"13008"_s)));
+        QFile::setPermissions(folder.file(u"13008"_s), QFile::ReadOwner | QFile::WriteOwner);
+        w.chooseLibrary(folder.file(u"13008"_s));
+        QVERIFY(w.sysset.conDB.isOpen());
+        w.addFolder(folder.path);
+        w.frm.edtCount->lineEdit()->setText(u"100"_s);
+        w.frm.cbSongNo->setChecked(true);
+        w.frm.edtSongNo->setText(u"1300"_s);
+        w.frm.btnQuery->click();
+        QCOMPARE(songCodes(w.frm.lvSong), kListedCodes);
+
+        w.frm.btnSelectAll->click();
+        w.frm.btnDeleteSong->click();
+        QCOMPARE(recorder.lastText(), u" 已选中数量:4 删除歌曲 成功数量:3 失败数量:1 异常数量:0"_s);
+        QCOMPARE(songCodes(w.frm.lvSong), QStringList{u"13008"_s});
+        QVERIFY(QFile::exists(folder.file(u"13008"_s)));
+        QVERIFY(!QFile::exists(folder.file(u"13001"_s)));
+    }
+
+    // Nothing is kept between runs: opening both dialogs leaves the home
+    // folder as it was, though the toolkit's dialogs like to remember things.
+    void noTraceInHome() {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, home.path());
+        for (const QString& name :
+             {u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s, u"XDG_DATA_HOME"_s, u"XDG_STATE_HOME"_s}) {
+            env.remove(name);
+        }
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(home.path());
+        run.start(QStringLiteral(VASKORD_DIALOG_RUN), {});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{u"原曲库路径"_s, u"请选择歌曲所在目录"_s}));
+
+        QStringList left;
+        QDirIterator it(home.path(),
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            left << it.next();
+        }
+        QCOMPARE(left, QStringList());
+    }
+
+    // A box wears the window's skin whichever window is active when it opens,
+    // or none.
+    void messageBoxLook() {
+        Window w;
+        QList<QImage> looks;
+        const auto openBox = [&looks] {
+            const auto box = vaskord::makeMessageBox(u"系统提示"_s, u"歌曲列表为空,不能选择!"_s,
+                                                     vaskord::MbOk | vaskord::MbIconInformation);
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            const QColor text = box->buttons().constFirst()->palette().color(QPalette::ButtonText);
+            QCOMPARE(text, QColor(u"#15428b"_s));
+            looks << box->grab().toImage();
+        };
+        QVERIFY(QApplication::activeWindow() == nullptr);
+        openBox();
+        w.frm.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        openBox();
+        w.frm.dlgOpen1->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.frm.dlgOpen1));
+        openBox();
+        w.frm.dlgOpen1->reject();
+        QCOMPARE(looks.size(), 3);
+        QCOMPARE(looks[0], looks[1]);
+        QCOMPARE(looks[2], looks[1]);
     }
 
     void closeButton() {

@@ -1,8 +1,14 @@
 // Runs vaskord-cli as a shell would and checks what it writes and returns
 // against the edge library's TSV twin.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -458,6 +464,14 @@ INSTANTIATE_TEST_SUITE_P(
         // What the window's boxes would never let through.
         InputErrorCase{"InvalidDate", findArgs({u"--before"_s, u"2015-02-30"_s}),
                        u"录入日期 (--before) 无效, 应为 yyyy-MM-dd 格式的日期: 2015-02-30"_s},
+        InputErrorCase{"NegativeYear", findArgs({u"--before"_s, u"-2015-01-01"_s}),
+                       u"录入日期 (--before) 无效, 应为 yyyy-MM-dd 格式的日期: -2015-01-01"_s},
+        InputErrorCase{"SignedYear", findArgs({u"--before"_s, u"+2015-01-01"_s}),
+                       u"录入日期 (--before) 无效, 应为 yyyy-MM-dd 格式的日期: +2015-01-01"_s},
+        // Folders that would name another folder than the one meant.
+        InputErrorCase{"FolderWithLineBreak",
+                       {u"delete"_s, u"@lib"_s, u"--folder"_s, u"/srv/歌曲\n歌曲"_s, u"--yes"_s},
+                       u"歌曲路径中含有换行等控制字符, 不能使用: /srv/歌曲\\x0A歌曲/"_s},
         InputErrorCase{"CountZero", findArgs({u"--count"_s, u"0"_s}),
                        u"点播量 (--count) 必须是 1 到 100 之间的整数: 0"_s},
         InputErrorCase{"CountAboveRange", findArgs({u"--count"_s, u"101"_s}),
@@ -583,6 +597,227 @@ INSTANTIATE_TEST_SUITE_P(
                                  {u"歌曲一/13008.mpg"_s, u"歌曲一/10023.mpg"_s,
                                   u"歌曲二/10329.mpg"_s, u"歌曲二/10027.mpg"_s}}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// --- folders as the kernel takes them -----------------------------------------
+
+// Runs vaskord-cli through the shell, so that arguments and the working folder
+// can be bytes that are no UTF-8, and standard streams can be closed.
+CliRun runShell(const QByteArray& script, const QString& workingFolder = QString()) {
+    QProcess process;
+    if (!workingFolder.isEmpty()) {
+        process.setWorkingDirectory(workingFolder);
+    }
+    process.setProgram(u"/bin/sh"_s);
+    process.setArguments({u"-c"_s, QString::fromLatin1("cli=\"$0\"; ") + QString::fromUtf8(script),
+                          QString::fromUtf8(VASKORD_CLI)});
+    process.start();
+    EXPECT_TRUE(process.waitForFinished(120000));
+    CliRun run;
+    run.exitCode = process.exitCode();
+    run.lines = process.readAllStandardOutput().split('\n');
+    run.lines.removeAll(QByteArray());
+    run.errLines = QString::fromUtf8(process.readAllStandardError()).split(u'\n');
+    run.errLines.removeAll(QString());
+    return run;
+}
+
+QByteArray quoted(const QString& text) {
+    return '\'' + QFile::encodeName(text).replace("'", "'\\''") + '\'';
+}
+
+// "L/../歌曲二" through a link L is the kernel's "../歌曲二" seen from L's
+// target, not the folder 歌曲二 beside L that the text suggests.
+TEST_F(SongTree, DotDotAfterALinkIsTheKernels) {
+    const QDir root(m_dir.path());
+    ASSERT_TRUE(root.mkpath(u"深处/里面"_s));
+    touch(m_dir.path() + u"/深处/歌曲二/10160.mpg"_s);
+    ASSERT_TRUE(QFile::link(m_dir.path() + u"/深处/里面"_s, m_dir.path() + u"/L"_s));
+    const QStringList before = files();
+
+    const CliRun run = runShell(
+        "exec \"$cli\" delete " + quoted(library()) + " --folder L/../歌曲二 --code 10160 --yes",
+        m_dir.path());
+
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.errLines.join(u'\n'));
+    ASSERT_EQ(run.lines.size(), 1);
+    EXPECT_EQ(parseLine(run.lines[0]).value(u"path"_s).toString(),
+              QDir(m_dir.path()).canonicalPath() + u"/L/../歌曲二/10160.mpg"_s);
+    QStringList remaining = before;
+    remaining.removeOne(m_dir.path() + u"/深处/歌曲二/10160.mpg"_s);
+    EXPECT_EQ(files(), remaining) << "歌曲二/10160.mpg beside L stays";
+}
+
+// A folder or a library named in GBK, as Windows writes them, cannot be
+// carried as text: refused, naming the path and the command that renames it.
+TEST_F(SongTree, NamesThatAreNoUtf8AreRefused) {
+    const QByteArray gbkFolder = QFile::encodeName(m_dir.path()) + "/\xb8\xe8\xc7\xfa";
+    ASSERT_EQ(::mkdir(gbkFolder.constData(), 0755), 0);
+    ASSERT_EQ(::close(::creat((gbkFolder + "/10023.mpg").constData(), 0644)), 0);
+    const QByteArray gbkLibrary = QFile::encodeName(m_dir.path()) + "/\xb8\xe8\xbf\xe2.mdb";
+    ASSERT_TRUE(QFile::copy(library(),
+                            QFile::decodeName(QFile::encodeName(m_dir.path())) + u"/copy.mdb"_s));
+    ASSERT_EQ(::rename(QFile::encodeName(m_dir.path() + u"/copy.mdb"_s).constData(),
+                       gbkLibrary.constData()),
+              0);
+    const QStringList before = files();
+
+    const CliRun folder = runShell("exec \"$cli\" delete " + quoted(library()) + " --folder '" +
+                                   gbkFolder + "' --code 10023 --yes");
+    EXPECT_EQ(folder.exitCode, 2);
+    ASSERT_FALSE(folder.errLines.isEmpty());
+    EXPECT_TRUE(folder.errLines[0].contains(u"convmv -f gbk -t utf-8"_s))
+        << qPrintable(folder.errLines[0]);
+    EXPECT_TRUE(folder.errLines[0].contains(m_dir.path())) << qPrintable(folder.errLines[0]);
+
+    const CliRun lib =
+        runShell("exec \"$cli\" find '" + gbkLibrary + "' --folder " + quoted(first()));
+    EXPECT_EQ(lib.exitCode, 1);
+    ASSERT_FALSE(lib.errLines.isEmpty());
+    EXPECT_TRUE(lib.errLines.last().contains(u"convmv -f gbk -t utf-8"_s))
+        << qPrintable(lib.errLines.last());
+    EXPECT_EQ(files(), before);
+}
+
+// With standard output closed the list would go nowhere: nothing is deleted.
+TEST_F(SongTree, ClosedStandardStreamsDeleteNothing) {
+    const QByteArray tree = quoted(library()) + " --folder " + quoted(first());
+    for (const QByteArray& script :
+         {"exec \"$cli\" delete " + tree + " --yes <&- >&-",
+          "exec \"$cli\" delete " + tree + " --yes >&-", "exec \"$cli\" find " + tree + " >&-"}) {
+        const CliRun run = runShell(script);
+        EXPECT_EQ(run.exitCode, 1) << script.constData();
+        ASSERT_FALSE(run.errLines.isEmpty()) << script.constData();
+        EXPECT_EQ(run.errLines.last(), u"无法写出结果 (标准输出已关闭)。"_s);
+    }
+    EXPECT_EQ(files(), m_initialFiles);
+    // A closed standard input alone changes nothing.
+    const CliRun run = runShell("exec \"$cli\" find " + tree + " <&-");
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.errLines.join(u'\n'));
+    EXPECT_EQ(run.lines, runCli({u"find"_s, library(), u"--folder"_s, first()}).lines);
+}
+
+// --- folders that cannot be searched -------------------------------------------
+
+struct UnsearchableCase {
+    const char* name;
+    std::function<QString(const QString& root)> make;  // returns the folder to give
+    QString why;
+    bool needsNonRoot = false;
+};
+
+class Unsearchable : public SongTree, public ::testing::WithParamInterface<UnsearchableCase> {};
+
+TEST_P(Unsearchable, NamedOnStandardErrorAndTheRunFails) {
+    if (GetParam().needsNonRoot && ::geteuid() == 0) {
+        GTEST_SKIP() << "root searches any folder";
+    }
+    const QString folder = GetParam().make(m_dir.path());
+    const CliRun run = runCli({u"find"_s, library(), u"--folder"_s, folder, u"--folder"_s, second(),
+                               u"--code"_s, u"10"_s});
+    // Restore search rights for the clean-up.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.lines.size(), 3) << "the other folder is still searched";
+    EXPECT_TRUE(run.errLines.contains(u"无法查找歌曲路径 "_s + folder + u"/: "_s + GetParam().why))
+        << qPrintable(run.errLines.join(u'\n'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, Unsearchable,
+    ::testing::Values(
+        UnsearchableCase{"Missing", [](const QString& root) { return root + u"/没有"_s; },
+                         u"目录不存在。"_s},
+        UnsearchableCase{"AFile", [](const QString& root) { return root + u"/歌曲一/10023.mpg"_s; },
+                         u"这不是一个目录。"_s},
+        UnsearchableCase{"NoSearchRight",
+                         [](const QString& root) {
+                             QFile::setPermissions(root + u"/歌曲一"_s, QFile::ReadOwner);
+                             return root + u"/歌曲一"_s;
+                         },
+                         u"没有查找该目录的权限。"_s, true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// --- signals -------------------------------------------------------------------
+
+// A signal that arrives once the list is being written stops the deletion
+// before the next file: the summary of what was done, and 128 + the signal.
+class StopSignal : public SongTree, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopSignal, EndsTheDeletionWithASummary) {
+    // Enough songs that the list fills the pipe and the run waits for it.
+    const QString songs = m_dir.path() + u"/全部"_s;
+    const CliRun codes = runCli({u"sql"_s, library(), u"select S_Code from Ok_Song"_s});
+    for (const QByteArray& line : codes.lines) {
+        const QString code = parseLine(line).value(u"S_Code"_s).toString();
+        if (!code.isEmpty() && !code.contains(u'/') && code != u".."_s && code != u"."_s) {
+            touch(songs + u'/' + code + u".mpg"_s);
+        }
+    }
+    const QStringList before = files();
+    const QByteArray cli = VASKORD_CLI;
+    const QList<QByteArray> argumentBytes = {cli,
+                                             "delete",
+                                             QFile::encodeName(library()),
+                                             "--folder",
+                                             QFile::encodeName(songs),
+                                             "--count",
+                                             "100",
+                                             "--limit",
+                                             "1000",
+                                             "--yes"};
+    std::vector<char*> argv;
+    for (const QByteArray& a : argumentBytes) {
+        argv.push_back(const_cast<char*>(a.constData()));
+    }
+    argv.push_back(nullptr);
+
+    int out[2];
+    int err[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(err), 0);
+    ::fcntl(out[1], F_SETPIPE_SZ, 4096);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    // The first bytes of the list: the run now catches the signal, and waits
+    // on the full pipe before it can delete anything.
+    char first = 0;
+    ASSERT_EQ(::read(out[0], &first, 1), 1);
+    ::usleep(200 * 1000);
+    ::kill(child, GetParam());
+    QByteArray listed(1, first);
+    QByteArray messages;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        listed.append(buffer, n);
+    }
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) {
+        messages.append(buffer, n);
+    }
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + GetParam());
+    EXPECT_GT(listed.count('\n'), 50) << "the whole list was written";
+    EXPECT_TRUE(QString::fromUtf8(messages).split(u'\n').contains(
+        u" 已选中数量:0 删除歌曲 成功数量:0 失败数量:0 异常数量:0"_s))
+        << messages.constData();
+    EXPECT_EQ(files(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& p) { return std::string(::sigabbrev_np(p.param)); });
 
 // --- delete --move-to, --trash and restore ---------------------------------------
 

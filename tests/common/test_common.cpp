@@ -141,7 +141,13 @@ private slots:
         QTest::newRow("empty") << u""_s << u""_s;
         QTest::newRow("letter") << u"abc"_s << u"abc."_s;
         QTest::newRow("Chinese") << u"无法打开歌库文件"_s << u"无法打开歌库文件."_s;
-        QTest::newRow("Chinese full stop sorts above") << u"结束。"_s << u"结束。."_s;
+        QTest::newRow("Chinese full stop") << u"打开歌库失败:没有指定歌库文件的路径。"_s
+                                           << u"打开歌库失败:没有指定歌库文件的路径。"_s;
+        QTest::newRow("full-width exclamation")
+            << u"请先选择歌库文件！"_s << u"请先选择歌库文件！"_s;
+        QTest::newRow("full-width question") << u"歌库在哪里？"_s << u"歌库在哪里？"_s;
+        QTest::newRow("full-width comma is no end") << u"歌库，"_s << u"歌库，."_s;
+        QTest::newRow("full stop inside, not at the end") << u"结束。再来"_s << u"结束。再来."_s;
         QTest::newRow("dot") << u"abc."_s << u"abc."_s;
         QTest::newRow("slash sorts above") << u"a/b/"_s << u"a/b/."_s;
         QTest::newRow("exclamation") << u"abc!"_s << u"abc!"_s;

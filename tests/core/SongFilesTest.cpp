@@ -39,6 +39,10 @@ public:
         t.file(u"a/sub/40000.mpg"_s);
         t.file(u"a/nul"_s);  // what "nul\0x" would reach as a C string
         t.file(u"plain"_s);
+        // What a lone surrogate half could be encoded to.
+        t.file(QFile::decodeName("b/50000\xef\xbf\xbd.mpg"));
+        t.file(u"b/50000?.mpg"_s);
+        t.file(u"b/50000.mpg"_s);
     }
     QStringList folders() const {
         return {t.path(u"missing/"_s), t.path(u"plain/"_s), t.path(u"a/"_s), t.path(u"b/"_s)};
@@ -102,6 +106,10 @@ const FindCase kFindCases[] = {
     {"Empty", QString(), {}},
     {"IntoASubfolder", u"sub/40000"_s, {}},
     {"EmbeddedNul", u"nul\0x"_s, {}},
+    // No file name spells a broken UTF-16 character.
+    {"LoneHighSurrogate", u"50000"_s + QChar(0xD800), {}},
+    {"LoneLowSurrogate", u"50000"_s + QChar(0xDC00), {}},
+    {"ReversedPair", u"5000"_s + QChar(0xDC00) + QChar(0xD800), {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, FindTest, testing::ValuesIn(kFindCases),

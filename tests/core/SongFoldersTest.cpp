@@ -53,7 +53,7 @@ void PrintTo(const AddCase& row, std::ostream* os) {
 
 class AddFolderTest : public testing::TestWithParam<AddCase> {};
 
-TEST_P(AddFolderTest, AppendsOnlyWhenNoLineMatchesIgnoringCase) {
+TEST_P(AddFolderTest, AppendsOnlyWhenNoLineMatchesExactly) {
     const QStringList memo = {u"/srv/Songs"_s, u"/mnt/Ärger"_s, u"/mnt/歌曲"_s};
     const AddCase& c = GetParam();
     const QStringList after = vaskord::addSongFolder(memo, c.folder);
@@ -63,9 +63,10 @@ TEST_P(AddFolderTest, AppendsOnlyWhenNoLineMatchesIgnoringCase) {
 
 const AddCase kAddCases[] = {
     {"SameText", u"/srv/Songs"_s, true, false},
-    {"LowerCase", u"/srv/songs"_s, true, false},
-    {"UpperCase", u"/SRV/SONGS"_s, true, false},
-    {"NonAsciiCaseVariant", u"/mnt/äRGER"_s, true, false},
+    // Letter case makes another folder on Linux.
+    {"LowerCase", u"/srv/songs"_s, false, true},
+    {"UpperCase", u"/SRV/SONGS"_s, false, true},
+    {"NonAsciiCaseVariant", u"/mnt/äRGER"_s, false, true},
     {"ChineseSameText", u"/mnt/歌曲"_s, true, false},
     {"NewFolder", u"/srv/Songs2"_s, false, true},
     {"PrefixOfAnotherLine", u"/srv"_s, false, true},
@@ -76,6 +77,58 @@ const AddCase kAddCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, AddFolderTest, testing::ValuesIn(kAddCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+struct ProblemCase {
+    const char* name;
+    QString folder;
+    QString problem;  // what the prompt must hold; empty: the folder is fine
+};
+
+void PrintTo(const ProblemCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class FolderProblemTest : public testing::TestWithParam<ProblemCase> {};
+
+TEST_P(FolderProblemTest, RefusesWhatWouldNameAnotherFolder) {
+    const QString problem = vaskord::songFolderProblem(GetParam().folder);
+    if (GetParam().problem.isEmpty()) {
+        EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+    } else {
+        EXPECT_TRUE(problem.contains(GetParam().problem)) << problem.toStdString();
+        EXPECT_FALSE(problem.contains(u'\n')) << "one line";
+    }
+}
+
+const ProblemCase kProblemCases[] = {
+    {"Plain", u"/srv/歌曲"_s, {}},
+    {"Root", u"/"_s, {}},
+    {"DotDotIsTheKernels", u"/srv/L/../songs"_s, {}},
+    {"LineBreak", u"/srv/a\nb"_s, u"控制字符, 不能使用: /srv/a\\x0Ab"_s},
+    {"CarriageReturn", u"/srv/a\r"_s, u"/srv/a\\x0D"_s},
+    {"Tab", u"/srv/\tx"_s, u"/srv/\\x09x"_s},
+    {"Delete", u"/srv/\x7f"_s, u"控制字符"_s},
+    {"C1Control", u"/srv/\u0085"_s, u"控制字符"_s},
+    {"Relative", u"songs"_s, u"以 / 开头的完整路径: songs"_s},
+    {"RelativeDot", u"./songs"_s, u"完整路径"_s},
+    {"BytesThatWereNoUtf8", QFile::decodeName("/srv/\xb8\xe8\xc7\xfa"),
+     u"convmv -f gbk -t utf-8"_s},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, FolderProblemTest, testing::ValuesIn(kProblemCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PathBytes, TextDecodedFromNonUtf8BytesCannotGiveThemBack) {
+    // Why such names are refused rather than carried: the text does not
+    // encode back to the bytes the file system holds.
+    const QByteArray gbk = "/srv/\xb8\xe8\xc7\xfa";
+    const QString text = QFile::decodeName(gbk);
+    EXPECT_NE(QFile::encodeName(text), gbk);
+    EXPECT_TRUE(vaskord::holdsUndecodedBytes(text));
+    EXPECT_FALSE(vaskord::holdsUndecodedBytes(u"/srv/歌曲"_s));
+    EXPECT_FALSE(vaskord::libraryPathProblem(text).isEmpty());
+    EXPECT_TRUE(vaskord::libraryPathProblem(u"/srv/歌库.mdb"_s).isEmpty());
+}
 
 TEST(SongFolderBrowseStart, DesktopWhenItExistsElseHome) {
     TempTree home;

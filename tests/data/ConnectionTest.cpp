@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -98,9 +100,28 @@ TEST_P(OpenFailureTest, RaisesANamedErrorAndStaysClosed) {
         if (GetParam().namesPath) {
             EXPECT_TRUE(message.contains(path)) << error.what();
         }
+        // The operator reads Chinese only: no system or library text in English.
+        // Names quoted from the file, the path and the product's name aside.
+        QString words = message;
+        words.remove(path).remove(QStringLiteral("Access")).remove(QStringLiteral("GB"));
+        words.remove(QRegularExpression(QStringLiteral("'[^']*'")));
+        EXPECT_FALSE(words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+            << error.what();
     }
     EXPECT_FALSE(sysset.conDB.isOpen());
 }
+
+// A file of `bytes` bytes, all but its start a hole: `start` and zeros.
+QString sparseFile(const QDir& dir, const QString& name, const QByteArray& start, qint64 bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(start);
+    EXPECT_TRUE(file.resize(bytes));
+    return path;
+}
+
+constexpr qint64 kGigabyte = qint64(1) << 30;
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenLibraries, OpenFailureTest,
@@ -151,7 +172,55 @@ INSTANTIATE_TEST_SUITE_P(
                             QFile::setPermissions(path, QFileDevice::WriteOwner);
                             return path;
                         },
-                        "权限", true, true}),
+                        "权限", true, true},
+        OpenFailureCase{"fifo",
+                        [](const QDir& dir) {
+                            const QString path = dir.filePath(QStringLiteral("管道.mdb"));
+                            EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+                            return path;
+                        },
+                        "这不是普通文件", true},
+        OpenFailureCase{"endlessDevice", [](const QDir&) { return QStringLiteral("/dev/zero"); },
+                        "这不是普通文件", true},
+        OpenFailureCase{"zerosOf3GB",
+                        [](const QDir& dir) {
+                            return sparseFile(dir, QStringLiteral("空洞.mdb"), {}, 3 * kGigabyte);
+                        },
+                        "不是 Access 数据库文件", true},
+        OpenFailureCase{"zerosOf1TB",
+                        [](const QDir& dir) {
+                            return sparseFile(dir, QStringLiteral("空洞.mdb"), {},
+                                              1024 * kGigabyte);
+                        },
+                        "不是 Access 数据库文件", true},
+        OpenFailureCase{"libraryGrownTo3GB",
+                        [](const QDir& dir) {
+                            return sparseFile(
+                                dir, QStringLiteral("大.mdb"),
+                                readAll(fixturePath(QStringLiteral("songs-edge.mdb"))),
+                                3 * kGigabyte);
+                        },
+                        "超过 Access 数据库 2 GB 的上限", true},
+        OpenFailureCase{"libraryGrownTo1TB",
+                        [](const QDir& dir) {
+                            return sparseFile(
+                                dir, QStringLiteral("大.mdb"),
+                                readAll(fixturePath(QStringLiteral("songs-edge.mdb"))),
+                                1024 * kGigabyte);
+                        },
+                        "超过 Access 数据库 2 GB 的上限", true},
+        // A GBK name from a Windows disk: the text cannot give its bytes back.
+        OpenFailureCase{
+            "nameNotUtf8",
+            [](const QDir& dir) {
+                const QByteArray gbk = QFile::encodeName(dir.path()) + "/\xb8\xe8.mdb";
+                QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")),
+                            dir.filePath(QStringLiteral("copy.mdb")));
+                ::rename(QFile::encodeName(dir.filePath(QStringLiteral("copy.mdb"))).constData(),
+                         gbk.constData());
+                return QFile::decodeName(gbk);
+            },
+            "convmv -f gbk -t utf-8", true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // libmdb prints about odd files, partly on standard output, where the
@@ -185,6 +254,30 @@ TEST(OpenFailureOutputTest, ABrokenLibraryPrintsNothing) {
     std::fclose(sink);
     EXPECT_TRUE(failed);
     EXPECT_EQ(readAll(capture), QByteArray());
+}
+
+// Silencing libmdb must give each stream back as it was: a closed standard
+// output stays closed rather than come back as /dev/null, where a listing
+// would vanish without an error.
+TEST(OpenFailureOutputTest, AClosedStandardOutputStaysClosed) {
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    ASSERT_GE(savedOut, 0);
+    close(STDOUT_FILENO);
+    bool opened = false;
+    try {
+        Connection con;
+        con.setConnectionString(QStringLiteral("Data Source=") +
+                                fixturePath(QStringLiteral("songs-edge.mdb")));
+        con.open();
+        opened = con.isOpen();
+    } catch (const DatabaseError&) {
+    }
+    const bool closedAfter = fcntl(STDOUT_FILENO, F_GETFD) == -1;
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedOut);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(closedAfter);
 }
 
 // ---------------------------------------------------------- reopening
@@ -291,6 +384,176 @@ TEST(ConnectionTest, AQueryWithoutAConnectionRaises) {
     query.setSql(QStringLiteral("select * from Ok_Song"));
     EXPECT_THROW(query.open(), DatabaseError);
     EXPECT_FALSE(query.isOpen());
+}
+
+// ---------------------------------------------------------- the library changes while open
+
+// What a query sees of the library: how many songs, and the name of song 12001.
+struct LibraryView {
+    int songs = 0;
+    QString name12001;
+    bool operator==(const LibraryView&) const = default;
+};
+
+void PrintTo(const LibraryView& view, std::ostream* os) {
+    *os << view.songs << " songs, 12001 named '" << view.name12001.toStdString() << "'";
+}
+
+LibraryView viewOf(Connection& connection) {
+    LibraryView view{songCount(connection), {}};
+    Query query;
+    query.setConnection(&connection);
+    query.setSql(QStringLiteral("select S_NAME from Ok_Song where S_Code = '12001'"));
+    query.open();
+    if (!query.atEnd()) {
+        view.name12001 = query.fieldText(QStringLiteral("S_NAME"));
+    }
+    return view;
+}
+
+// The edge library with "O'Neil" (song 12001's name and its singer's) spelt
+// "O'Neal": the same size, one field's bytes changed, as an update in place
+// by the request system would leave it.
+QByteArray edgeLibraryWithOneNameChanged() {
+    const auto utf16 = [](const QString& text) {
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QByteArray bytes = readAll(fixturePath(QStringLiteral("songs-edge.mdb")));
+    const QByteArray from = utf16(QStringLiteral("O'Neil"));
+    EXPECT_EQ(bytes.count(from), 2);
+    bytes.replace(from, utf16(QStringLiteral("O'Neal")));
+    return bytes;
+}
+
+void overwriteInPlace(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+struct LibraryChangeCase {
+    const char* name;
+    std::function<void(const QString& path, const QDir& dir)> change;
+    LibraryView after;
+};
+
+class LibraryChangeTest : public testing::TestWithParam<LibraryChangeCase> {};
+
+// Each query reads the library as it is then; a query opened before the
+// change keeps reading the rows it found.
+TEST_P(LibraryChangeTest, TheNextQuerySeesTheChange) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    const LibraryView before{120, QStringLiteral("O'Neil")};
+    ASSERT_EQ(viewOf(con), before);
+    Query earlier;
+    earlier.setConnection(&con);
+    earlier.setSql(QStringLiteral("select * from Ok_Song"));
+    earlier.open();
+
+    GetParam().change(path, QDir(temp.path()));
+
+    EXPECT_EQ(viewOf(con), GetParam().after);
+    int rows = 0;
+    for (; !earlier.atEnd(); earlier.next(), ++rows) {
+        for (const QString& column : earlier.columnNames()) {
+            earlier.fieldText(column);
+        }
+    }
+    EXPECT_EQ(rows, before.songs);
+    EXPECT_EQ(viewOf(con), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, LibraryChangeTest,
+    testing::Values(
+        LibraryChangeCase{"replacedByRenameOver",
+                          [](const QString& path, const QDir& dir) {
+                              const QString copy = dir.filePath(QStringLiteral("新.mdb"));
+                              ASSERT_TRUE(
+                                  QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), copy));
+                              ASSERT_EQ(std::rename(QFile::encodeName(copy).constData(),
+                                                    QFile::encodeName(path).constData()),
+                                        0);
+                          },
+                          {3000, QString()}},
+        LibraryChangeCase{"rewrittenInPlace",
+                          [](const QString& path, const QDir&) {
+                              overwriteInPlace(
+                                  path, readAll(fixturePath(QStringLiteral("songs-demo.mdb"))));
+                          },
+                          {3000, QString()}},
+        LibraryChangeCase{"oneFieldUpdatedInPlace",
+                          [](const QString& path, const QDir&) {
+                              overwriteInPlace(path, edgeLibraryWithOneNameChanged());
+                          },
+                          {120, QStringLiteral("O'Neal")}},
+        LibraryChangeCase{
+            "updatedWithItsModificationTimePutBack",
+            [](const QString& path, const QDir&) {
+                struct stat status {};
+                ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+                overwriteInPlace(path, edgeLibraryWithOneNameChanged());
+                const timespec times[2] = {status.st_atim, status.st_mtim};
+                ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            },
+            {120, QStringLiteral("O'Neal")}}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// A library that goes away fails the query with the reason; once it is back
+// the same connection reads it again.
+TEST(LibraryGoneTest, ALibraryGoneForAWhileFailsTheQueryThenReadsAgain) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    ASSERT_EQ(songCount(con), 120);
+
+    ASSERT_TRUE(QFile::remove(path));
+    try {
+        songCount(con);
+        FAIL() << "queried a removed library";
+    } catch (const DatabaseError& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains(QStringLiteral("文件不存在"))) << error.what();
+        EXPECT_TRUE(message.contains(path)) << error.what();
+    }
+    EXPECT_TRUE(con.isOpen());
+
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-demo.mdb")), path));
+    EXPECT_EQ(songCount(con), 3000);
+}
+
+// A FIFO renamed over the library has no writer: the next query must refuse
+// it at once rather than wait for one.
+TEST(LibraryGoneTest, AFifoPutInPlaceOfTheLibraryIsRefused) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("歌库.mdb"));
+    ASSERT_TRUE(QFile::copy(fixturePath(QStringLiteral("songs-edge.mdb")), path));
+    Connection con;
+    con.setConnectionString(QStringLiteral("Data Source=") + path);
+    con.open();
+    ASSERT_EQ(songCount(con), 120);
+
+    const QString fifo = temp.filePath(QStringLiteral("管道"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(std::rename(QFile::encodeName(fifo).constData(), QFile::encodeName(path).constData()),
+              0);
+    try {
+        songCount(con);
+        FAIL() << "queried a FIFO";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("这不是普通文件")))
+            << error.what();
+    }
 }
 
 // ---------------------------------------------------------- read only

@@ -57,7 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{"dateWithTimeOfDay", QLocale::Chinese, QLocale::China, Value{kEvening},
                     "2014/12/31 23:59:59"},
         DisplayCase{"otherLocaleWithoutTimeZone", QLocale::German, QLocale::Germany,
-                    Value{kEvening}, "31.12.14 23:59:59"},
+                    Value{kEvening}, "31.12.2014 23:59:59"},
+        DisplayCase{"twoDigitYearLocaleShowsFourDigits", QLocale::English, QLocale::UnitedStates,
+                    Value{kMidnight}, "1/1/2015"},
         DisplayCase{"textAsStored", QLocale::Chinese, QLocale::China,
                     Value{QStringLiteral(" 13002 ")}, " 13002 "}),
     [](const auto& testCase) { return std::string(testCase.param.name); });

@@ -6,6 +6,7 @@
 
 #include "TsvTwin.h"
 #include "data/Query.h"
+#include "data/query/SqlParser.h"
 #include "tests/CaseName.h"
 
 using vaskord::data::Connection;
@@ -353,6 +354,105 @@ TEST_F(QueryComponentTest, AnUnselectedColumnCannotBeRead) {
     m_query.open();
     EXPECT_THROW(m_query.fieldText(QStringLiteral("S_NAME")), DatabaseError);
 }
+
+// ---------------------------------------------------------- deep conditions
+
+// Conditions as a script may generate them, thousands of levels or terms
+// deep. Nesting that would take the parser and evaluator down with the stack
+// is refused at the first parenthesis too many; what can be read flat gives
+// the answer of its plain form.
+struct DeepConditionCase {
+    const char* name;
+    std::function<QString()> condition;
+    const char* sameRowsAs;  // nullptr: refused
+};
+
+QString repeated(const char* text, int times) {
+    return QString::fromUtf8(text).repeated(times);
+}
+
+class DeepConditionTest : public QueryComponentTest,
+                          public testing::WithParamInterface<DeepConditionCase> {};
+
+TEST_P(DeepConditionTest, IsRefusedWithItsPlaceOrGivesThePlainAnswer) {
+    const QString select = QStringLiteral("select * from Ok_Song where ");
+    const QString sql = select + GetParam().condition();
+    if (GetParam().sameRowsAs != nullptr) {
+        const QStringList plain =
+            run(m_connection, select + QString::fromUtf8(GetParam().sameRowsAs));
+        ASSERT_FALSE(plain.isEmpty());
+        EXPECT_EQ(run(m_connection, sql), plain);
+        return;
+    }
+    qsizetype tooDeep = -1;
+    for (int i = 0; i <= vaskord::data::kMaxParenDepth; ++i) {
+        tooDeep = sql.indexOf(u'(', tooDeep + 1);
+    }
+    ASSERT_GE(tooDeep, 0);
+    m_query.setSql(sql);
+    try {
+        m_query.open();
+        FAIL() << "ran " << GetParam().name;
+    } catch (const DatabaseError& error) {
+        const QString wanted =
+            QStringLiteral("SQL 语法错误:在第 %1 个字符 '(' 附近,括号嵌套超过 %2 层。")
+                .arg(tooDeep + 1)
+                .arg(vaskord::data::kMaxParenDepth);
+        EXPECT_EQ(QString::fromUtf8(error.what()), wanted);
+    }
+    EXPECT_FALSE(m_query.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Generated, DeepConditionTest,
+    testing::Values(
+        DeepConditionCase{"nestedParentheses",
+                          [] {
+                              return repeated("(", 20000) + QStringLiteral("S_COUNT < 3") +
+                                     repeated(")", 20000);
+                          },
+                          nullptr},
+        DeepConditionCase{"unclosedParentheses", [] { return repeated("(", 20000); }, nullptr},
+        DeepConditionCase{"notAroundEachLevel",
+                          [] {
+                              return repeated("not (", 20000) + QStringLiteral("S_COUNT < 3") +
+                                     repeated(")", 20000);
+                          },
+                          nullptr},
+        DeepConditionCase{"andInsideEachLevel",
+                          [] {
+                              return repeated("S_COUNT < 3 and (", 20000) +
+                                     QStringLiteral("S_COUNT < 3") + repeated(")", 20000);
+                          },
+                          nullptr},
+        DeepConditionCase{"parenthesesAtTheLimit",
+                          [] {
+                              return repeated("(", vaskord::data::kMaxParenDepth) +
+                                     QStringLiteral("S_COUNT < 3") +
+                                     repeated(")", vaskord::data::kMaxParenDepth);
+                          },
+                          "S_COUNT < 3"},
+        DeepConditionCase{"evenRunOfNot",
+                          [] { return repeated("not ", 20000) + QStringLiteral("S_COUNT < 3"); },
+                          "S_COUNT < 3"},
+        DeepConditionCase{"oddRunOfNot",
+                          [] { return repeated("NOT ", 20001) + QStringLiteral("S_COUNT < 3"); },
+                          "not S_COUNT < 3"},
+        DeepConditionCase{
+            "longAndChain",
+            [] { return repeated("S_COUNT < 5 and ", 20000) + QStringLiteral("S_COUNT < 3"); },
+            "S_COUNT < 3"},
+        DeepConditionCase{
+            "longOrChainDecidedByItsLastTerm",
+            [] { return repeated("S_Code = '无' or ", 20000) + QStringLiteral("S_COUNT < 3"); },
+            "S_COUNT < 3"},
+        DeepConditionCase{"orOfAndsKeepsPrecedence",
+                          [] {
+                              return repeated("S_COUNT = 0 and S_IFUsed = 0 or ", 5000) +
+                                     QStringLiteral("S_COUNT is null and S_IFUsed = 0");
+                          },
+                          "(S_COUNT = 0 or S_COUNT is null) and S_IFUsed = 0"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // The demo library has an AutoNumber first and a memo last, and 3,000 rows.
 TEST(DemoLibraryTest, ReadsEveryRowOfTheTwinIncludingMemos) {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "data/Connection.h"
-#include "data/Like.h"
-#include "data/SqlParser.h"
-#include "data/SqlTokenizer.h"
+#include "data/query/Like.h"
+#include "data/query/SqlParser.h"
+#include "data/query/SqlTokenizer.h"
 #include "tests/CaseName.h"
 
 using namespace vaskord::data;

@@ -1,4 +1,4 @@
-#include "data/SqlParser.h"
+#include "data/query/SqlParser.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -8,18 +8,19 @@
 
 namespace vaskord::data {
 
-QString syntaxErrorMessage(QStringView sql, const Token& token, const QString& expected) {
-    QString where;
+QString syntaxErrorPlace(QStringView sql, const Token& token) {
     if (token.kind == TokenKind::End) {
-        where = QStringLiteral("在 SQL 文本末尾");
-    } else {
-        QString shown = sql.sliced(token.start, token.length).toString();
-        if (shown.size() > 30) {
-            shown = shown.left(30) + QStringLiteral("...");
-        }
-        where = QStringLiteral("在第 %1 个字符 '%2' 附近").arg(token.start + 1).arg(shown);
+        return QStringLiteral("SQL 语法错误:在 SQL 文本末尾");
     }
-    QString message = QStringLiteral("SQL 语法错误:") + where;
+    QString shown = sql.sliced(token.start, token.length).toString();
+    if (shown.size() > 30) {
+        shown = shown.left(30) + QStringLiteral("...");
+    }
+    return QStringLiteral("SQL 语法错误:在第 %1 个字符 '%2' 附近").arg(token.start + 1).arg(shown);
+}
+
+QString syntaxErrorMessage(QStringView sql, const Token& token, const QString& expected) {
+    QString message = syntaxErrorPlace(sql, token);
     if (token.kind == TokenKind::Illegal) {
         message += QStringLiteral(",无法识别的符号或未结束的引号");
     } else if (!expected.isEmpty()) {
@@ -68,7 +69,7 @@ SqlSelect SqlParser::parseSelect() {
     expect(TokenKind::From, QStringLiteral(" FROM"));
     select.table = parseName(QStringLiteral("表名"));
     if (match(TokenKind::Where)) {
-        select.where = parseCondition(Precedence::Or);
+        select.where = parseOr();
     }
     if (match(TokenKind::Order)) {
         expect(TokenKind::By, QStringLiteral(" BY"));
@@ -113,47 +114,73 @@ SqlName SqlParser::parseName(const QString& expected) {
     return name;
 }
 
-// Precedence climbing: parse one operand at the given level, then keep
-// folding in AND / OR operators that bind at least as tightly.
-std::unique_ptr<SqlCondition> SqlParser::parseCondition(Precedence minimum) {
-    std::unique_ptr<SqlCondition> left;
-    if (match(TokenKind::Not)) {
-        left = std::make_unique<SqlCondition>();
-        left->kind = SqlCondition::Kind::Not;
-        left->left = parseCondition(Precedence::Not);
-    } else {
-        left = parseComparison();
+namespace {
+
+using Terms = std::vector<std::unique_ptr<SqlCondition>>;
+
+// A chain such as a AND b AND c becomes a balanced tree over its terms, in
+// their order: AND and OR are associative (NULL included), so the result and
+// the left-to-right evaluation are those of the chain, while the tree is only
+// as deep as the logarithm of its length. A generated chain of thousands of
+// terms then cannot exhaust the stack of whoever walks the tree.
+std::unique_ptr<SqlCondition> joinBalanced(SqlCondition::Kind kind, Terms& terms, std::size_t from,
+                                           std::size_t to) {
+    if (to - from == 1) {
+        return std::move(terms[from]);
     }
-    for (;;) {
-        Precedence level;
-        SqlCondition::Kind kind;
-        if (m_current.kind == TokenKind::Or) {
-            level = Precedence::Or;
-            kind = SqlCondition::Kind::Or;
-        } else if (m_current.kind == TokenKind::And) {
-            level = Precedence::And;
-            kind = SqlCondition::Kind::And;
-        } else {
-            break;
-        }
-        if (level < minimum) {
-            break;
-        }
-        advance();
-        auto node = std::make_unique<SqlCondition>();
-        node->kind = kind;
-        node->left = std::move(left);
-        // Left-associative: the right side takes only tighter operators.
-        node->right = parseCondition(static_cast<Precedence>(static_cast<int>(level) + 1));
-        left = std::move(node);
+    const std::size_t middle = from + (to - from) / 2;
+    auto node = std::make_unique<SqlCondition>();
+    node->kind = kind;
+    node->left = joinBalanced(kind, terms, from, middle);
+    node->right = joinBalanced(kind, terms, middle, to);
+    return node;
+}
+
+}  // namespace
+
+std::unique_ptr<SqlCondition> SqlParser::parseOr() {
+    Terms terms;
+    do {
+        terms.push_back(parseAnd());
+    } while (match(TokenKind::Or));
+    return joinBalanced(SqlCondition::Kind::Or, terms, 0, terms.size());
+}
+
+std::unique_ptr<SqlCondition> SqlParser::parseAnd() {
+    Terms terms;
+    do {
+        terms.push_back(parseNot());
+    } while (match(TokenKind::And));
+    return joinBalanced(SqlCondition::Kind::And, terms, 0, terms.size());
+}
+
+// NOT NOT a is a, NULL included: a run of NOTs is counted, not nested.
+std::unique_ptr<SqlCondition> SqlParser::parseNot() {
+    bool negated = false;
+    while (match(TokenKind::Not)) {
+        negated = !negated;
     }
-    return left;
+    std::unique_ptr<SqlCondition> operand = parseComparison();
+    if (!negated) {
+        return operand;
+    }
+    auto node = std::make_unique<SqlCondition>();
+    node->kind = SqlCondition::Kind::Not;
+    node->left = std::move(operand);
+    return node;
 }
 
 std::unique_ptr<SqlCondition> SqlParser::parseComparison() {
-    if (match(TokenKind::LeftParen)) {
-        auto inner = parseCondition(Precedence::Or);
+    if (m_current.kind == TokenKind::LeftParen) {
+        if (m_parenDepth == kMaxParenDepth) {
+            raise(syntaxErrorPlace(m_sql, m_current) +
+                  QStringLiteral(",括号嵌套超过 %1 层。").arg(kMaxParenDepth));
+        }
+        advance();
+        ++m_parenDepth;
+        auto inner = parseOr();
         expect(TokenKind::RightParen, QStringLiteral(" )"));
+        --m_parenDepth;
         return inner;
     }
     auto node = std::make_unique<SqlCondition>();

@@ -1,4 +1,4 @@
-#include "data/Like.h"
+#include "data/query/Like.h"
 
 #include <QChar>
 #include <QString>

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "data/MdbTable.h"
 #include "data/Value.h"
+#include "data/access/Database.h"
 
 namespace vaskord::data {
 

@@ -1,4 +1,4 @@
-#include "data/Executor.h"
+#include "data/query/Executor.h"
 
 #include <mdbtools.h>
 #include <QLocale>
@@ -9,8 +9,9 @@
 #include <numeric>
 
 #include "data/Errors.h"
-#include "data/Like.h"
-#include "data/SqlParser.h"
+#include "data/access/FieldValues.h"
+#include "data/query/Like.h"
+#include "data/query/SqlParser.h"
 
 namespace vaskord::data {
 
@@ -85,12 +86,7 @@ bool readNumber(RowContext& ctx, const Operand& operand, double& out) {
         return false;
     }
     if (column.valueClass == ValueClass::Date) {
-        if (field.length < 8) {
-            return false;
-        }
-        double stored;
-        std::memcpy(&stored, field.data, 8);
-        out = linearDate(stored);
+        out = dateNumber(column, field);
         return true;
     }
     out = numberValue(*ctx.row, column, field);
@@ -116,7 +112,7 @@ bool readText(RowContext& ctx, const Operand& operand, std::u16string& out) {
         return false;
     }
     if (column.type == MDB_MEMO) {
-        ctx.db.readMemoInto(field, ctx.scratch);
+        ctx.db.readMemoInto(column, field, ctx.scratch);
     } else {
         ctx.db.decodeTextInto(field.data, field.length, ctx.scratch);
     }

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "data/SqlTokenizer.h"
 #include "data/Value.h"
+#include "data/query/SqlTokenizer.h"
 
 namespace vaskord::data {
 
@@ -63,16 +63,11 @@ public:
     SqlSelect parseSelect();
 
 private:
-    // Binding strength, weakest first: a level parses everything that binds
-    // at least as tightly as itself.
-    enum class Precedence {
-        Or,          // a OR b
-        And,         // a AND b
-        Not,         // NOT a
-        Comparison,  // x = y, x LIKE 'p', x IS NULL, ( condition )
-    };
-
-    std::unique_ptr<SqlCondition> parseCondition(Precedence minimum);
+    // One level per binding strength, weakest first: OR, AND, NOT, then a
+    // comparison or a parenthesized condition.
+    std::unique_ptr<SqlCondition> parseOr();
+    std::unique_ptr<SqlCondition> parseAnd();
+    std::unique_ptr<SqlCondition> parseNot();
     std::unique_ptr<SqlCondition> parseComparison();
     SqlOperand parseOperand();
     SqlName parseName(const QString& expected);
@@ -88,8 +83,15 @@ private:
     SqlTokenizer m_tokenizer;
     Token m_current;
     Token m_previous;
+    int m_parenDepth = 0;
 };
 
+// How deeply parentheses may nest in a condition. Each level costs the parser
+// and the evaluator stack; no hand-written condition comes near this.
+inline constexpr int kMaxParenDepth = 100;
+
+// "SQL 语法错误:" and where: the position (1-based) and the token, or "at the end".
+QString syntaxErrorPlace(QStringView sql, const Token& token);
 // The message for a syntax error at a token: position (1-based) and the token,
 // or "at the end".
 QString syntaxErrorMessage(QStringView sql, const Token& token, const QString& expected);

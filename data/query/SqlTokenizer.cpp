@@ -1,4 +1,4 @@
-#include "data/SqlTokenizer.h"
+#include "data/query/SqlTokenizer.h"
 
 #include <QString>
 #include <array>
