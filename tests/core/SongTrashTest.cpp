@@ -322,7 +322,11 @@ TEST_F(TrashTree, RestoresWhatAnotherTrashProgramTrashed) {
     QProcess put;
     put.start(gio, {u"trash"_s, t.path(u"歌曲 一/10023.mpg"_s)});
     ASSERT_TRUE(put.waitForFinished(30000));
-    ASSERT_EQ(put.exitCode(), 0) << put.readAllStandardError().constData();
+    if (put.exitCode() != 0) {
+        // GLib judges the home's disk by $HOME, not by XDG_DATA_HOME, and
+        // keeps no trash on some system mounts (/tmp on a tmpfs, say).
+        GTEST_SKIP() << "gio trash cannot trash here: " << put.readAllStandardError().constData();
+    }
     ASSERT_FALSE(QFileInfo::exists(t.path(u"歌曲 一/10023.mpg"_s)));
 
     const QList<RestoredSong> reported = restore({t.path(u"歌曲 一/10023.mpg"_s)});
