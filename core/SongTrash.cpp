@@ -263,16 +263,18 @@ Disposal SongTrash::disposeEntry(int folderFd, const std::string& name, const st
             continue;
         }
         const auto dropInfo = [&] { ::unlinkat(trash.info.get(), infoName.c_str(), 0); };
+        // The info file and its name are on disk before the file moves, so a
+        // trashed file is never found without the path it came from.
         if (!infoFd.valid() || !writeWhole(infoFd.get(), info) || ::fsync(infoFd.get()) != 0 ||
-            ::close(infoFd.release()) != 0) {
+            ::close(infoFd.release()) != 0 || ::fsync(trash.info.get()) != 0) {
             const int error = errno;
             dropInfo();
             return refuse(u"无法写入回收站信息 ("_s + systemErrorText(error) + u')');
         }
         if (::renameat2(folderFd, name.c_str(), trash.files.get(), candidate.c_str(),
                         RENAME_NOREPLACE) == 0) {
-            ::fsync(trash.files.get());
-            ::fsync(trash.info.get());
+            // A rename lost to a crash leaves the file in its folder and an
+            // info file that describes nothing, which readers pass over.
             return Disposal::Done;
         }
         const int error = errno;
