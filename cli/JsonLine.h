@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <string>
 #include <utility>
 
 #include "data/Value.h"
@@ -11,10 +11,9 @@ namespace vaskord::cli {
 
 using JsonField = std::pair<QString, data::Value>;
 
-// One JSON object on one line, UTF-8, with the keys in the order given.
-// QJsonObject would sort the keys; scripts reading a select expect its order.
-// Numbers are JSON numbers (a non-finite one is null), dates
-// "yyyy-MM-ddTHH:mm:ss", Yes/No true/false, NULL null.
-QByteArray jsonLine(const QList<JsonField>& fields);
+// One JSON object on one line, UTF-8, with the keys in the order given,
+// appended to `out`. QJsonObject would sort the keys; scripts reading a
+// select expect its order. Values take the forms of data/JsonText.h.
+void appendJsonLine(std::string& out, const QList<JsonField>& fields);
 
 }  // namespace vaskord::cli

@@ -56,18 +56,24 @@ void TypedCandidateRows::next() {
     m_progress.rowExamined();
 }
 
+// The value is read once and its display text made from it, as the query's
+// own fieldText makes it.
 QString TypedCandidateRows::fieldText(const QString& column) const {
     if (m_readRow != m_row) {
         m_read.clear();
         m_readRow = m_row;
     }
-    m_read.insert(column, m_query.value(column));
-    return m_query.fieldText(column);
+    m_read.emplace_back(column, m_query.value(column));
+    return data::displayText(m_read.back().second);
 }
 
 data::Value TypedCandidateRows::lastReadValue(const QString& column) const {
-    const auto found = m_read.constFind(column);
-    return found != m_read.cend() ? *found : m_query.value(column);
+    for (const auto& [name, value] : m_read) {
+        if (name == column) {
+            return value;
+        }
+    }
+    return m_query.value(column);
 }
 
 }  // namespace vaskord::cli

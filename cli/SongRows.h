@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QString>
+#include <utility>
 #include <vector>
 
 #include "core/SongDeletion.h"
@@ -56,7 +56,7 @@ private:
     WalkProgress& m_progress;
     int m_row = 0;
     mutable int m_readRow = -1;
-    mutable QHash<QString, data::Value> m_read;
+    mutable std::vector<std::pair<QString, data::Value>> m_read;  // a few fields at most
 };
 
 // Every listed song, ticked, for the deletion pass.

@@ -56,6 +56,16 @@ Value Query::value(const QString& column) const {
     return m_result->value(m_result->current, index);
 }
 
+void Query::appendJsonLine(std::string& out) const {
+    if (!m_result) {
+        raise(QStringLiteral("查询未打开,不能读取记录。"));
+    }
+    if (atEnd()) {
+        raise(QStringLiteral("没有当前记录:已读到查询结果的末尾。"));
+    }
+    m_result->appendJsonLine(m_result->current, out);
+}
+
 QString Query::fieldText(const QString& column) const {
     return displayText(value(column));
 }

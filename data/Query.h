@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 
 #include "core/SongListing.h"
 #include "data/Connection.h"
@@ -46,6 +47,9 @@ public:
     // Throws DatabaseError for a column that is not selected.
     Value value(const QString& column) const;
     QString fieldText(const QString& column) const override;
+    // The current row's selected fields as one JSON object and a line feed,
+    // appended to `out`: the same text JsonText.h gives for value() of each.
+    void appendJsonLine(std::string& out) const;
 
 private:
     Connection* m_connection = nullptr;

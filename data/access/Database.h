@@ -53,6 +53,9 @@ public:
     // row table does not add up.
     void rowsOfPage(const Table& table, std::uint32_t pageNumber,
                     std::vector<RowLocation>& rows) const;
+    // Row slots on the table's data pages, deleted rows included: no scan of
+    // the table gives more rows, so a scan can make room for its result once.
+    std::size_t rowSlots(const Table& table) const;
     const std::uint8_t* rowBytes(RowLocation location) const {
         return m_bytes.data + std::size_t(location.page) * m_pageSize + location.offset;
     }

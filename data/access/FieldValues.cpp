@@ -31,6 +31,8 @@ namespace {
 constexpr std::uint32_t kExtendedDateSize = 19 + 1 + 12 + 7;
 constexpr double kDaysFromYearOneTo1899 = 693593;  // 0001-01-01 to 1899-12-30
 
+}  // namespace
+
 // Bytes a fixed value of the type needs; a field shorter than that is damage.
 std::uint32_t storedSize(int type) {
     switch (type) {
@@ -57,6 +59,8 @@ std::uint32_t storedSize(int type) {
             return 0;
     }
 }
+
+namespace {
 
 // Decimal column: a sign byte, then a 128-bit magnitude as four little-endian
 // 32-bit words, most significant word first.
@@ -270,19 +274,28 @@ double linearDate(double stored) {
     return day + (day - stored);
 }
 
-QDateTime dateFromLinear(double linear) {
+bool splitLinearDate(double linear, DateParts& parts) {
     // About ±8000 years around 1900; anything else is damage, not a date.
     if (!std::isfinite(linear) || std::fabs(linear) > 3.0e6) {
+        return false;
+    }
+    const double days = std::floor(linear);
+    parts.days = std::int64_t(days);
+    parts.msecs = std::llround((linear - days) * 86400000.0);
+    if (parts.msecs >= 86400000) {
+        parts.days += 1;
+        parts.msecs -= 86400000;
+    }
+    return true;
+}
+
+QDateTime dateFromLinear(double linear) {
+    DateParts parts;
+    if (!splitLinearDate(linear, parts)) {
         return {};
     }
-    double days = std::floor(linear);
-    auto msecs = std::llround((linear - days) * 86400000.0);
-    if (msecs >= 86400000) {
-        days += 1;
-        msecs -= 86400000;
-    }
-    const QDate date = QDate(1899, 12, 30).addDays(qint64(days));
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)), Qt::UTC);
+    const QDate date = QDate(1899, 12, 30).addDays(parts.days);
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(parts.msecs)), Qt::UTC);
 }
 
 double linearFromDate(const QDateTime& dateTime) {

@@ -98,6 +98,17 @@ void Database::rowsOfPage(const Table& table, std::uint32_t pageNumber,
     }
 }
 
+std::size_t Database::rowSlots(const Table& table) const {
+    std::size_t total = 0;
+    for (const std::uint32_t pageNumber : table.dataPages) {
+        const std::uint8_t* pg = page(pageNumber);
+        if (pg[0] == kDataPage && u32(pg + 4) == table.definitionPage) {
+            total += u16(pg + (m_jet3 ? 8 : 12));
+        }
+    }
+    return total;
+}
+
 RowReader::RowReader(const Database& database, const Table& table, RowLocation location)
     : m_db(database),
       m_row(database.rowBytes(location)),

@@ -342,91 +342,176 @@ private:
     const Table& m_table;
 };
 
-// Sort keys are worked out once per row while scanning. A number or date
-// becomes one double that already orders as the key must (NULL lowest,
-// negated when descending); text is case-folded into one shared buffer.
+// Sort keys are worked out once per row while scanning, each as a 64-bit
+// code whose unsigned order is the key's order: NULL lowest, negated or
+// complemented when descending. A number's or date's code is exact; so is a
+// short text's. A longer text's code holds its first folded units, and only
+// codes that are equal and not exact send the comparison to the whole folded
+// text, kept for that in one shared buffer.
 struct SortKey {
     const Column* column = nullptr;
     bool descending = false;
     bool text = false;
-    std::vector<double> numbers;
-    std::vector<std::uint32_t> textStart;
-    std::vector<std::uint32_t> textLength;  // kNullText for NULL
-    std::u16string arena;
+    std::u16string arena;                  // text keys: the folded texts codes do not hold
+    std::vector<std::uint32_t> textStart;  // text keys: where each row's text starts
+    std::vector<std::uint64_t> codes;      // keys the sort entries do not carry
 
-    static constexpr std::uint32_t kNullText = 0xFFFFFFFF;
+    static constexpr std::uint64_t kMarker = std::uint64_t(1) << 63;
+    static constexpr std::uint64_t kInexact = std::uint64_t(1) << 14;
 
-    void add(RowContext& ctx) {
+    // Room for `rows` rows, taken from the system as the rows come.
+    void reserve(std::size_t rows, bool carried) {
+        if (text) {
+            textStart.reserve(rows);
+            arena.reserve(rows * 8);
+        }
+        if (!carried) {
+            codes.reserve(rows);
+        }
+    }
+
+    std::uint64_t add(RowContext& ctx) {
         Operand operand;
         operand.kind = Operand::Kind::Column;
         operand.column = column;
         if (text) {
             const bool present = readText(ctx, operand, ctx.textA);
             textStart.push_back(std::uint32_t(arena.size()));
-            textLength.push_back(present ? std::uint32_t(ctx.textA.size()) : kNullText);
-            if (present) {
+            if (!present) {
+                return descending ? ~std::uint64_t(0) : 0;
+            }
+            const std::uint64_t code = textCode(ctx.textA);
+            if (code & kInexact) {
                 arena += ctx.textA;
             }
-            return;
+            return descending ? ~code : code;
         }
         double number = 0;
         if (!readNumber(ctx, operand, number) || std::isnan(number)) {
             number = -std::numeric_limits<double>::infinity();
         }
-        numbers.push_back(descending ? -number : number);
+        return numberCode(descending ? -number : number);
     }
 
-    // Ascending order with NULL first; descending reverses all of it.
-    int compare(std::uint32_t x, std::uint32_t y) const {
-        if (!text) {
-            return numbers[x] < numbers[y] ? -1 : (numbers[x] > numbers[y] ? 1 : 0);
+    // Whether rows with this code may still differ: only inexact texts may.
+    bool mayHide(std::uint64_t code) const {
+        return text && ((descending ? ~code : code) & kInexact) != 0;
+    }
+
+    // Order of two rows whose codes are equal.
+    int compareText(std::uint32_t x, std::uint32_t y, std::uint64_t code) const {
+        if (!mayHide(code)) {
+            return 0;
         }
-        const bool nullX = textLength[x] == kNullText;
-        const bool nullY = textLength[y] == kNullText;
-        int order;
-        if (nullX || nullY) {
-            order = int(nullY) - int(nullX);
-        } else {
-            const std::u16string_view a(arena.data() + textStart[x], textLength[x]);
-            const std::u16string_view b(arena.data() + textStart[y], textLength[y]);
-            const int c = a.compare(b);
-            order = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        }
+        const auto textOf = [this](std::uint32_t row) {
+            const std::uint32_t end =
+                row + 1 < textStart.size() ? textStart[row + 1] : std::uint32_t(arena.size());
+            return std::u16string_view(arena.data() + textStart[row], end - textStart[row]);
+        };
+        const int c = textOf(x).compare(textOf(y));
+        const int order = c < 0 ? -1 : (c > 0 ? 1 : 0);
         return descending ? -order : order;
+    }
+
+    // The bits of a double, turned so that unsigned order is numeric order;
+    // -0 and +0 compare equal, as numbers do.
+    static std::uint64_t numberCode(double number) {
+        if (number == 0) {
+            number = 0;
+        }
+        std::uint64_t bits;
+        std::memcpy(&bits, &number, sizeof bits);
+        return (bits & kMarker) ? ~bits : bits | kMarker;
+    }
+
+    // From the top: a marker (no text is NULL), the first three units
+    // (missing ones as zeros), the inexact bit, the top 14 bits of the fourth
+    // unit. The inexact bit is clear only for a text the three units spell
+    // out alone: at most three units, none of them zero. Set, it still sorts
+    // right: such a text has the same first units as an exact one only when
+    // it begins with all of it, so it comes after.
+    static std::uint64_t textCode(std::u16string_view folded) {
+        char16_t unit[4] = {};
+        bool exact = folded.size() <= 3;
+        for (std::size_t i = 0; i < 4 && i < folded.size(); ++i) {
+            unit[i] = folded[i];
+            exact = exact && unit[i] != 0;
+        }
+        return kMarker | (std::uint64_t(unit[0]) << 47) | (std::uint64_t(unit[1]) << 31) |
+               (std::uint64_t(unit[2]) << 15) | (exact ? 0 : kInexact) | (unit[3] >> 2);
     }
 };
 
-// Sorts the rows by the keys, ties kept in the table's order. Each entry
-// carries its first key when that is a number, so most comparisons touch only
-// the entries; the row index as the last key makes the in-place sort stable
-// without the extra buffer a stable sort would take.
-void sortRows(std::vector<RowLocation>& rows, std::vector<SortKey>& keys) {
-    struct Entry {
-        double first;
-        std::uint32_t index;
-    };
-    const bool firstIsNumber = !keys.front().text;
-    std::vector<Entry> entries(rows.size());
-    for (std::uint32_t i = 0; i < entries.size(); ++i) {
-        entries[i] = {firstIsNumber ? keys.front().numbers[i] : 0.0, i};
-    }
-    const std::size_t rest = firstIsNumber ? 1 : 0;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
-        if (x.first != y.first) {
-            return x.first < y.first;
+// Each sort entry carries the codes of the first keys, so most comparisons
+// touch only the entries; the row index as the last key makes the in-place
+// sort stable without the extra buffer a stable sort would take.
+constexpr std::size_t kCarriedKeys = 3;
+
+struct SortEntry {
+    std::uint64_t code[kCarriedKeys];
+    std::uint32_t index;
+};
+
+void addSortEntry(std::vector<SortEntry>& entries, std::vector<SortKey>& keys, RowContext& ctx) {
+    SortEntry entry{{}, std::uint32_t(entries.size())};
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::uint64_t code = keys[k].add(ctx);
+        if (k < kCarriedKeys) {
+            entry.code[k] = code;
+        } else {
+            keys[k].codes.push_back(code);
         }
-        for (std::size_t k = rest; k < keys.size(); ++k) {
-            if (const int c = keys[k].compare(x.index, y.index); c != 0) {
-                return c < 0;
+    }
+    entries.push_back(entry);
+}
+
+// Order of two entries whose codes agree before key `from` and, when `from`
+// is a key, on it too.
+bool lessFrom(const SortEntry& x, const SortEntry& y, const std::vector<SortKey>& keys,
+              std::size_t from) {
+    for (std::size_t k = from; k < keys.size(); ++k) {
+        const std::uint64_t cx = k < kCarriedKeys ? x.code[k] : keys[k].codes[x.index];
+        const std::uint64_t cy = k < kCarriedKeys ? y.code[k] : keys[k].codes[y.index];
+        if (cx != cy) {
+            return cx < cy;
+        }
+        if (const int c = keys[k].compareText(x.index, y.index, cx); c != 0) {
+            return c < 0;
+        }
+    }
+    return x.index < y.index;
+}
+
+// Sorts the rows by the keys, ties kept in the table's order. Most pairs part
+// on a carried code, which is all the inlined comparison looks at; a key
+// absent from the entry leaves its code 0 in both.
+void sortRows(std::vector<RowLocation>& rows, std::vector<SortEntry>& entries,
+              std::vector<SortKey>& keys) {
+    // Per carried key, what turns a code into one where the inexact bit
+    // shows: a code of a number key or of no key never hides anything.
+    std::uint64_t flip[kCarriedKeys] = {};
+    std::uint64_t hides[kCarriedKeys] = {};
+    for (std::size_t k = 0; k < kCarriedKeys && k < keys.size(); ++k) {
+        flip[k] = keys[k].descending ? ~std::uint64_t(0) : 0;
+        hides[k] = keys[k].text ? SortKey::kInexact : 0;
+    }
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& x, const SortEntry& y) {
+        for (std::size_t k = 0; k < kCarriedKeys; ++k) {
+            if (x.code[k] != y.code[k]) {
+                return x.code[k] < y.code[k];
+            }
+            if (((x.code[k] ^ flip[k]) & hides[k]) != 0) {
+                return lessFrom(x, y, keys, k);
             }
         }
-        return x.index < y.index;
+        return lessFrom(x, y, keys, kCarriedKeys);
     });
     keys.clear();
     std::vector<RowLocation> sorted(rows.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         sorted[i] = rows[entries[i].index];
     }
+    entries = {};
     rows = std::move(sorted);
 }
 
@@ -459,7 +544,18 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
         }
     }
 
+    // Making room once spares the copies a growing buffer makes, and pages
+    // never written to cost nothing.
+    const std::size_t room = database->rowSlots(table);
     std::vector<RowLocation> rows;
+    rows.reserve(room);
+    std::vector<SortEntry> entries;
+    if (!keys.empty()) {
+        entries.reserve(room);
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        keys[k].reserve(room, k < kCarriedKeys);
+    }
     std::vector<RowLocation> pageRows;
     RowContext ctx{*database, nullptr, {}, {}, {}};
     for (const std::uint32_t page : table.dataPages) {
@@ -472,14 +568,14 @@ std::unique_ptr<ResultSet> executeSelect(const std::shared_ptr<Database>& databa
                 continue;
             }
             rows.push_back(location);
-            for (SortKey& key : keys) {
-                key.add(ctx);
+            if (!keys.empty()) {
+                addSortEntry(entries, keys, ctx);
             }
         }
     }
 
     if (!keys.empty()) {
-        sortRows(rows, keys);
+        sortRows(rows, entries, keys);
     }
     return std::make_unique<ResultSet>(database, table, std::move(selected), std::move(rows));
 }
@@ -527,6 +623,13 @@ const RowReader& ResultSet::reader(std::size_t row) const {
 Value ResultSet::value(std::size_t row, int selectedIndex) const {
     const Column& column = m_table.columns[std::size_t(m_selected[std::size_t(selectedIndex)])];
     return m_db->value(reader(row), column);
+}
+
+void ResultSet::appendJsonLine(std::size_t row, std::string& out) const {
+    if (!m_json) {
+        m_json.emplace(*m_db, m_table, m_selected);
+    }
+    m_json->append(reader(row), out);
 }
 
 }  // namespace vaskord::data

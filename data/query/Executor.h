@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/JsonRows.h"
 #include "data/Value.h"
 #include "data/access/Database.h"
 
@@ -23,6 +24,8 @@ public:
     // Position of a selected column (any letter case), or -1.
     int selectedIndex(const QString& name) const;
     Value value(std::size_t row, int selectedIndex) const;
+    // The selected fields of a row as one JSON object and a line feed.
+    void appendJsonLine(std::size_t row, std::string& out) const;
 
     std::size_t current = 0;  // the cursor of the query that owns this set
 
@@ -36,6 +39,7 @@ private:
     // The row last cracked: a list asks for several fields of one row in turn.
     mutable std::optional<RowReader> m_reader;
     mutable std::size_t m_readerRow = 0;
+    mutable std::optional<JsonRowWriter> m_json;
 };
 
 // Runs one SELECT over the open database: parse, bind the names to the

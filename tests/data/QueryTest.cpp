@@ -251,6 +251,23 @@ INSTANTIATE_TEST_SUITE_P(
                           return c < 0;
                       }
                       return orderOf(a.code, b.code) > 0;
+                  }},
+        // Song numbers share their first units, so only the whole text tells
+        // them apart; past the second key the engine keeps keys apart from
+        // its sort entries.
+        QueryCase{"orderByFourKeysBothWays",
+                  " order by S_IFUsed desc, S_CopyDest desc, S_NAME, S_Code desc", kAll,
+                  [](const Row& a, const Row& b) {
+                      if (a.ifUsed != b.ifUsed) {
+                          return !a.ifUsed;  // Yes is -1: descending puts No first
+                      }
+                      if (int c = orderOf(a.copyDest, b.copyDest)) {
+                          return c > 0;
+                      }
+                      if (int c = orderOf(a.name, b.name)) {
+                          return c < 0;
+                      }
+                      return orderOf(a.code, b.code) > 0;
                   }}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
