@@ -191,8 +191,10 @@ MoveResult moveFileAt(int fromDir, const std::string& name, const struct stat& s
         }
         beforeOriginalGoes();
         announced = true;
+        // No sync after a rename: should the system go down before it reaches
+        // the disk, the file is simply still where it was, which the record's
+        // reader takes as "in place".
         if (::renameat2(fromDir, name.c_str(), toDir, toName.c_str(), RENAME_NOREPLACE) == 0) {
-            ::fsync(toDir);
             return MoveResult::Moved;
         }
         // Some file systems know no "no replace" flag: test, then rename.
@@ -201,7 +203,6 @@ MoveResult moveFileAt(int fromDir, const std::string& name, const struct stat& s
                 return fail(EEXIST);
             }
             if (::renameat(fromDir, name.c_str(), toDir, toName.c_str()) == 0) {
-                ::fsync(toDir);
                 return MoveResult::Moved;
             }
         }

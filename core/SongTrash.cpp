@@ -34,39 +34,49 @@ std::string environment(const char* name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
-std::string homeTrashPath() {
-    // Only absolute paths count; a relative one would put the trash wherever
-    // the program happens to run.
+// The home trash and the folder it is made in, which must exist already: the
+// home itself, or the folder holding $XDG_DATA_HOME. Without one there is no
+// home trash; in particular a missing home is never made up, nor a trash
+// put wherever the program happens to run (a relative path counts as none).
+struct HomeTrash {
+    std::string base;
+    std::string path;  // empty: no home trash
+};
+
+HomeTrash homeTrash() {
     const std::string dataHome = environment("XDG_DATA_HOME");
     if (dataHome.starts_with('/')) {
-        return dataHome + "/Trash";
+        return {files::splitPath(dataHome).first, dataHome + "/Trash"};
     }
     const std::string home = environment("HOME");
     if (home.starts_with('/')) {
-        return home + "/.local/share/Trash";
+        return {home, home + "/.local/share/Trash"};
     }
     return {};
 }
 
-// The device a path is or would be on: that of its nearest existing ancestor.
-bool deviceOf(std::string path, dev_t* device) {
+// The device the home trash is or would be on: that of its existing part.
+bool homeTrashDevice(const HomeTrash& home, dev_t* device) {
+    std::string path = home.path;
     for (;;) {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0) {
             *device = st.st_dev;
-            return true;
+            return S_ISDIR(st.st_mode);
         }
-        if (errno != ENOENT || path == "/" || path.empty()) {
+        if (errno != ENOENT || path.size() <= home.base.size()) {
             return false;
         }
         path = files::splitPath(path).first;
     }
 }
 
-// Makes every missing folder of an absolute path, each private to the user.
-void makeFolders(const std::string& path) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
+// Makes the missing folders between the base and the home trash, each
+// private to the user.
+void makeHomeTrash(const HomeTrash& home) {
+    for (size_t slash = home.path.find('/', home.base.size() + 1);;
+         slash = home.path.find('/', slash + 1)) {
+        ::mkdir(home.path.substr(0, slash).c_str(), 0700);
         if (slash == std::string::npos) {
             break;
         }
@@ -186,7 +196,11 @@ bool isSongFileName(const std::string& name) {
 
 }  // namespace
 
-SongTrash::SongTrash() : m_homeTrash(homeTrashPath()) {}
+SongTrash::SongTrash() {
+    const HomeTrash home = homeTrash();
+    m_homeBase = home.base;
+    m_homeTrash = home.path;
+}
 
 Disposal SongTrash::disposeEntry(int folderFd, const std::string& name, const struct stat& st) {
     const std::string folder = files::folderRealPath(folderFd);
@@ -199,12 +213,18 @@ Disposal SongTrash::disposeEntry(int folderFd, const std::string& name, const st
     TrashFolder trash;
     std::string recorded;  // the Path line's value, before escaping
     dev_t homeDevice{};
-    if (!m_homeTrash.empty() && deviceOf(m_homeTrash, &homeDevice) && homeDevice == st.st_dev) {
-        makeFolders(m_homeTrash);
-        const files::Fd home = files::openFolder(m_homeTrash);
+    const HomeTrash home{m_homeBase, m_homeTrash};
+    // Without a home there is no telling which file system is the home's, so
+    // no trash is right; a file is better left where it is.
+    if (m_homeTrash.empty() || !homeTrashDevice(home, &homeDevice)) {
+        return refuse(u"找不到家目录 (HOME), 不能使用回收站"_s);
+    }
+    if (homeDevice == st.st_dev) {
+        makeHomeTrash(home);
+        const files::Fd homeFd = files::openFolder(m_homeTrash);
         struct stat homeStat {};
-        if (!home.valid() || ::fstat(home.get(), &homeStat) != 0 || homeStat.st_dev != st.st_dev ||
-            !openParts(trash, home.get(), true)) {
+        if (!homeFd.valid() || ::fstat(homeFd.get(), &homeStat) != 0 ||
+            homeStat.st_dev != st.st_dev || !openParts(trash, homeFd.get(), true)) {
             return refuse(u"无法使用回收站 "_s + QFile::decodeName(m_homeTrash.c_str()));
         }
         trash.path = m_homeTrash;
@@ -243,16 +263,18 @@ Disposal SongTrash::disposeEntry(int folderFd, const std::string& name, const st
             continue;
         }
         const auto dropInfo = [&] { ::unlinkat(trash.info.get(), infoName.c_str(), 0); };
+        // The info file and its name are on disk before the file moves, so a
+        // trashed file is never found without the path it came from.
         if (!infoFd.valid() || !writeWhole(infoFd.get(), info) || ::fsync(infoFd.get()) != 0 ||
-            ::close(infoFd.release()) != 0) {
+            ::close(infoFd.release()) != 0 || ::fsync(trash.info.get()) != 0) {
             const int error = errno;
             dropInfo();
             return refuse(u"无法写入回收站信息 ("_s + systemErrorText(error) + u')');
         }
         if (::renameat2(folderFd, name.c_str(), trash.files.get(), candidate.c_str(),
                         RENAME_NOREPLACE) == 0) {
-            ::fsync(trash.files.get());
-            ::fsync(trash.info.get());
+            // A rename lost to a crash leaves the file in its folder and an
+            // info file that describes nothing, which readers pass over.
             return Disposal::Done;
         }
         const int error = errno;
@@ -380,7 +402,7 @@ std::vector<TrashFolder> trashFolders() {
             found.push_back(std::move(trash));
         }
     };
-    const std::string home = homeTrashPath();
+    const std::string home = homeTrash().path;
     if (!home.empty()) {
         add(files::openFolder(home), home, files::splitPath(home).first);
     }
@@ -444,19 +466,20 @@ std::vector<TrashEntry> songEntries(const std::vector<TrashFolder>& trashes) {
     return entries;
 }
 
-// A path the operator gave, as the info files hold paths: absolute, with its
-// folder resolved by the kernel (the file itself is in the trash).
-std::string asRecorded(const QString& path) {
+// A path the operator gave, as info files hold paths: absolute as given, and
+// with its folder resolved by the kernel as this program records it (the
+// file itself is in the trash).
+std::pair<std::string, std::string> asRecorded(const QString& path) {
     const std::string absolute =
         QFile::encodeName(QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path)
             .toStdString();
     const auto [folder, name] = files::splitPath(absolute);
     char resolved[PATH_MAX];
     if (::realpath(folder.c_str(), resolved) == nullptr) {
-        return absolute;
+        return {absolute, absolute};
     }
     const std::string real = resolved;
-    return (real == "/" ? "" : real) + '/' + name;
+    return {absolute, (real == "/" ? "" : real) + '/' + name};
 }
 
 RestoredSong restoreEntry(const std::vector<TrashFolder>& trashes, const TrashEntry& entry) {
@@ -527,10 +550,10 @@ RestoreCounts restoreTrashedSongs(const QStringList& originals, const RestoreRep
         return counts;
     }
     for (const QString& original : originals) {
-        const std::string wanted = asRecorded(original);
+        const auto [given, wanted] = asRecorded(original);
         bool any = false;
         for (const TrashEntry& entry : entries) {
-            if (entry.original == wanted) {
+            if (entry.original == wanted || entry.original == given) {
                 any = true;
                 restore(entry);
             }

@@ -23,6 +23,7 @@ protected:
     Disposal disposeEntry(int folderFd, const std::string& name, const struct stat& entry) override;
 
 private:
+    std::string m_homeBase;   // must exist for the home trash to be made
     std::string m_homeTrash;  // empty without a usable HOME
 };
 
