@@ -183,7 +183,9 @@ void Database::decodeTextInto(const std::uint8_t* data, std::size_t length,
 }
 
 QString Database::decodeText(const std::uint8_t* data, std::size_t length) const {
-    std::u16string text;
+    // Kept from call to call: a list reads one text field after another, and
+    // the QString is the only allocation it then needs.
+    thread_local std::u16string text;
     decodeTextInto(data, length, text);
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }

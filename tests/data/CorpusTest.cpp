@@ -7,15 +7,13 @@
 
 #include <mdbtools.h>
 #include <QDir>
-#include <QDirIterator>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TsvTwin.h"
 #include "data/Errors.h"
 #include "data/Query.h"
 #include "data/access/Database.h"
@@ -142,31 +140,6 @@ const Exception* exceptionFor(const QString& file, const QString& table, const Q
 bool isUncheckedCalculated(const QString& file, const Column& column) {
     return column.calculated && file == QLatin1String("calcFieldTestV2010.accdb") &&
            column.name == QLatin1String("MonthlySalary");
-}
-
-QString corpusDir() {
-    static QTemporaryDir dir;
-    static const bool unpacked = [] {
-        if (!dir.isValid()) {
-            return false;
-        }
-        return QProcess::execute(QStringLiteral("tar"),
-                                 {QStringLiteral("-xJf"),
-                                  QStringLiteral(VASKORD_FIXTURE_DIR "/real/access-corpus.tar.xz"),
-                                  QStringLiteral("-C"), dir.path()}) == 0;
-    }();
-    return unpacked ? dir.path() : QString();
-}
-
-QStringList corpusFiles() {
-    QStringList files;
-    QDirIterator it(corpusDir(), {QStringLiteral("*.mdb"), QStringLiteral("*.accdb")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        files.append(it.next());
-    }
-    files.sort();
-    return files;
 }
 
 // One field as text, or null; numbers compared apart.

@@ -51,18 +51,10 @@ std::string lineFromBytes(const Query& query) {
     }
 }
 
-struct LibraryCase {
-    const char* name;
-    const char* file;  // under tests/fixtures
-};
-
-class JsonRowsTest : public testing::TestWithParam<LibraryCase> {};
-
-// Damage that fails a row must fail it the same way on both paths.
-TEST_P(JsonRowsTest, EveryTableWritesWhatItsValuesGive) {
+// Every row of every table of the file, both ways; returns the rows compared.
+int compareEveryTable(const QString& path) {
     Connection connection;
-    connection.setConnectionString(QStringLiteral("Data Source=") +
-                                   fixturePath(QString::fromUtf8(GetParam().file)));
+    connection.setConnectionString(QStringLiteral("Data Source=") + path);
     connection.open();
     int rows = 0;
     for (const QString& table : connection.database()->tableNames()) {
@@ -72,10 +64,26 @@ TEST_P(JsonRowsTest, EveryTableWritesWhatItsValuesGive) {
         query.setSql(QStringLiteral("select * from [%1]").arg(table));
         query.open();
         for (int row = 0; !query.atEnd(); query.next(), ++row, ++rows) {
-            ASSERT_EQ(lineFromBytes(query), lineFromValues(query)) << "row " << row;
+            const std::string fromBytes = lineFromBytes(query);
+            EXPECT_EQ(fromBytes, lineFromValues(query)) << "row " << row;
+            if (fromBytes != lineFromValues(query)) {
+                return rows;
+            }
         }
     }
-    EXPECT_GT(rows, 0);
+    return rows;
+}
+
+struct LibraryCase {
+    const char* name;
+    const char* file;  // under tests/fixtures
+};
+
+class JsonRowsTest : public testing::TestWithParam<LibraryCase> {};
+
+// Damage that fails a row must fail it the same way on both paths.
+TEST_P(JsonRowsTest, EveryTableWritesWhatItsValuesGive) {
+    EXPECT_GT(compareEveryTable(fixturePath(QString::fromUtf8(GetParam().file))), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JsonRowsTest,
@@ -88,6 +96,19 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, JsonRowsTest,
                                          LibraryCase{"jet4Dates", "real/DateTestDatabase.mdb"},
                                          LibraryCase{"access2007", "real/ASampleDatabase.accdb"}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// Files Access wrote, from Access 97 to 2019: deleted and inserted columns,
+// moved rows, Decimal, calculated columns, Date/Time Extended and more.
+TEST(JsonRowsCorpusTest, EveryTableOfEveryFileWritesWhatItsValuesGive) {
+    const QStringList files = corpusFiles();
+    ASSERT_GE(files.size(), 40) << "corpus not unpacked into " << corpusDir().toStdString();
+    int rows = 0;
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        rows += compareEveryTable(file);
+    }
+    EXPECT_GT(rows, 1000);
+}
 
 // Stored Date/Time values (days since 1899-12-30; before it a negative day
 // with a positive fraction) written from their parts and through QDateTime.

@@ -1,6 +1,9 @@
 #include "TsvTwin.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <stdexcept>
 
 namespace {
@@ -79,4 +82,33 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
         throw std::runtime_error("cannot write " + path.toStdString());
     }
+}
+
+QString corpusDir() {
+    static QTemporaryDir dir;
+    static const bool unpacked = [] {
+        if (!dir.isValid()) {
+            return false;
+        }
+        return QProcess::execute(QStringLiteral("tar"),
+                                 {QStringLiteral("-xJf"),
+                                  QStringLiteral(VASKORD_FIXTURE_DIR "/real/access-corpus.tar.xz"),
+                                  QStringLiteral("-C"), dir.path()}) == 0;
+    }();
+    return unpacked ? dir.path() : QString();
+}
+
+QStringList corpusFiles() {
+    QStringList files;
+    const QString dir = corpusDir();
+    if (dir.isEmpty()) {
+        return files;
+    }
+    QDirIterator it(dir, {QStringLiteral("*.mdb"), QStringLiteral("*.accdb")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files.append(it.next());
+    }
+    files.sort();
+    return files;
 }

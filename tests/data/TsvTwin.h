@@ -25,3 +25,9 @@ QString fixturePath(const QString& name);
 // The library file under a temporary name, for tests that damage it.
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
+
+// The Access files of the corpus (tests/fixtures/real/access-corpus.tar.xz),
+// unpacked once per test run into a temporary folder; corpusDir() is empty
+// when unpacking failed.
+QString corpusDir();
+QStringList corpusFiles();
