@@ -72,6 +72,24 @@ QString trashedTotal(qint64 bytes) {
     return u"已移入回收站:"_s + sizeText(bytes);
 }
 
+bool moveBack(int keptFolder, const std::string& keptName, const struct stat& kept,
+              int originalFolder, const std::string& originalName, RestoredSong& song) {
+    int error = 0;
+    switch (files::moveFileAt(
+        keptFolder, keptName, kept, originalFolder, originalName, [] {}, &error)) {
+        case files::MoveResult::Moved:
+            song.result = RestoredSong::Result::Restored;
+            return true;
+        case files::MoveResult::Clash:
+            song.reason = u"原处已有同名文件, 未覆盖"_s;
+            return false;
+        case files::MoveResult::Failed:
+            song.reason = systemErrorText(error);
+            return false;
+    }
+    return false;
+}
+
 QString systemErrorText(int error) {
     switch (error) {
         case ENOSPC:

@@ -74,6 +74,11 @@ using RestoreReport = std::function<void(const RestoredSong&)>;
 
 QString restoreSummary(const RestoreCounts& counts);
 
+// Moves a kept file back to where it belongs, never over a file there, and
+// records the outcome in `song`. True when the file is back.
+bool moveBack(int keptFolder, const std::string& keptName, const struct stat& kept,
+              int originalFolder, const std::string& originalName, RestoredSong& song);
+
 // The deletion summary's counts for a pass that moved files away instead,
 // and what left the song folders: "已移走:3.2 GB", "已移入回收站:3.2 GB".
 // Neither frees space the way a deletion does, so neither says it does.

@@ -163,19 +163,7 @@ RestoredSong restoreOne(int folder, const QString& destination, const RecordLine
         song.reason = u"原处已有同名文件, 未覆盖"_s;
         return song;
     }
-    int error = 0;
-    switch (files::moveFileAt(
-        keptFolder.get(), keptName, keptStat, back.get(), originalName, [] {}, &error)) {
-        case files::MoveResult::Moved:
-            song.result = RestoredSong::Result::Restored;
-            break;
-        case files::MoveResult::Clash:
-            song.reason = u"原处已有同名文件, 未覆盖"_s;
-            break;
-        case files::MoveResult::Failed:
-            song.reason = systemErrorText(error);
-            break;
-    }
+    moveBack(keptFolder.get(), keptName, keptStat, back.get(), originalName, song);
     return song;
 }
 

@@ -503,20 +503,9 @@ RestoredSong restoreEntry(const std::vector<TrashFolder>& trashes, const TrashEn
         song.reason = u"原处已有同名文件, 未覆盖"_s;
         return song;
     }
-    int error = 0;
-    switch (files::moveFileAt(
-        trash.files.get(), entry.name, kept, back.get(), name, [] {}, &error)) {
-        case files::MoveResult::Moved:
-            // The file is back; its info file would only describe nothing now.
-            ::unlinkat(trash.info.get(), (entry.name + kInfoSuffix).c_str(), 0);
-            song.result = RestoredSong::Result::Restored;
-            break;
-        case files::MoveResult::Clash:
-            song.reason = u"原处已有同名文件, 未覆盖"_s;
-            break;
-        case files::MoveResult::Failed:
-            song.reason = systemErrorText(error);
-            break;
+    if (moveBack(trash.files.get(), entry.name, kept, back.get(), name, song)) {
+        // The file is back; its info file would only describe nothing now.
+        ::unlinkat(trash.info.get(), (entry.name + kInfoSuffix).c_str(), 0);
     }
     return song;
 }
