@@ -97,37 +97,6 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
             QStringLiteral("文件不完整(可能已被截断),表 '%1' 的定义页超出文件末尾").arg(name),
             m_path);
     }
-    // libmdb wants a catalog entry; one without properties keeps it from
-    // parsing property blobs, which it cannot do safely on a damaged file.
-    MdbCatalogEntry entry{};
-    entry.mdb = mdb;
-    entry.object_type = MDB_TABLE;
-    entry.table_pg = definitionPage;
-    qstrncpy(entry.object_name, name.toUtf8().constData(), sizeof entry.object_name);
-    std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> def(mdb_read_table(&entry),
-                                                             mdb_free_tabledef);
-    if (!def || mdb_read_columns(def.get()) == nullptr) {
-        // A definition longer than a page continues on the page named at
-        // offset 4, and it names the rows that hold its page maps; a link
-        // past the end means the file was cut short.
-        const std::uint8_t* first = m_bytes.data + std::size_t(definitionPage) * m_pageSize;
-        const std::uint32_t mapAt = mdb->fmt->tab_usage_map_offset;
-        if (mapAt + 8 <= m_pageSize && ((u32(first + mapAt) >> 8) >= pageCount() ||
-                                        (u32(first + mapAt + 4) >> 8) >= pageCount())) {
-            openFailed(
-                QStringLiteral("文件不完整(可能已被截断),表 '%1' 的页面表超出文件末尾").arg(name),
-                m_path);
-        }
-        std::uint32_t page = definitionPage;
-        for (std::uint32_t hops = 0; page != 0 && hops < pageCount(); ++hops) {
-            if (page >= pageCount()) {
-                openFailed(QStringLiteral("文件不完整(可能已被截断),表 '%1' 的定义不全").arg(name),
-                           m_path);
-            }
-            page = u32(m_bytes.data + std::size_t(page) * m_pageSize + 4);
-        }
-        openFailed(QStringLiteral("文件已损坏,表 '%1' 的定义无法读取").arg(name), m_path);
-    }
     // The usage map (and the free-space map after it) are rows elsewhere;
     // libmdb passes over a map it cannot find as if the table were empty.
     {
@@ -139,6 +108,28 @@ std::unique_ptr<Table> Database::readDefinition(const QString& name, std::uint32
                 QStringLiteral("文件不完整(可能已被截断),表 '%1' 的页面表超出文件末尾").arg(name),
                 m_path);
         }
+    }
+    // libmdb wants a catalog entry; one without properties keeps it from
+    // parsing property blobs, which it cannot do safely on a damaged file.
+    MdbCatalogEntry entry{};
+    entry.mdb = mdb;
+    entry.object_type = MDB_TABLE;
+    entry.table_pg = definitionPage;
+    qstrncpy(entry.object_name, name.toUtf8().constData(), sizeof entry.object_name);
+    std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> def(mdb_read_table(&entry),
+                                                             mdb_free_tabledef);
+    if (!def || mdb_read_columns(def.get()) == nullptr) {
+        // A definition longer than a page continues on the page named at
+        // offset 4; a link past the end means the file was cut short.
+        std::uint32_t page = definitionPage;
+        for (std::uint32_t hops = 0; page != 0 && hops < pageCount(); ++hops) {
+            if (page >= pageCount()) {
+                openFailed(QStringLiteral("文件不完整(可能已被截断),表 '%1' 的定义不全").arg(name),
+                           m_path);
+            }
+            page = u32(m_bytes.data + std::size_t(page) * m_pageSize + 4);
+        }
+        openFailed(QStringLiteral("文件已损坏,表 '%1' 的定义无法读取").arg(name), m_path);
     }
     auto table = std::make_unique<Table>();
     table->name = name;
